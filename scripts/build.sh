@@ -1,0 +1,11 @@
+#!/bin/bash
+# Configures and builds Savanto for the given targets (default: both).
+# Usage: scripts/build.sh [i686] [x86_64]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+targets=("$@"); [ ${#targets[@]} -gt 0 ] || targets=(i686 x86_64)
+for t in "${targets[@]}"; do
+  [ -f "build/$t/CMakeCache.txt" ] || cmake --preset "$t" >/dev/null
+  cmake --build --preset "$t" -- -j"$(nproc)" | grep -vE '^\[[0-9]+/[0-9]+\] ' || true
+  [ "${PIPESTATUS[0]}" -eq 0 ] || exit 1
+done

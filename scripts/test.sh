@@ -1,0 +1,17 @@
+#!/bin/bash
+# The whole test suite: installs what is missing, builds both targets and runs
+# every test under Wine - i686 under wine32, x86_64 under wine64 - in one CTest run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/setup.sh
+./scripts/build.sh i686 x86_64
+. scripts/wine-prefix.sh
+
+builds=(build/i686 build/x86_64)
+trap 'for b in "${builds[@]}"; do prefix_stop "$b"; done' EXIT
+for b in "${builds[@]}"; do prefix_init "$b"; done
+for b in "${builds[@]}"; do prefix_start "$b"; done
+
+# One CTest tree over both builds, so that one summary line covers them.
+printf 'subdirs("i686" "x86_64")\n' > build/CTestTestfile.cmake
+ctest --test-dir build --output-on-failure -j"$(nproc)" "$@"

@@ -1,0 +1,240 @@
+#include "db/itunesdb.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+uint32_t U32At(const uint8_t* bytes, size_t offset)
+{
+    return static_cast<uint32_t>(bytes[offset]) | static_cast<uint32_t>(bytes[offset + 1]) << 8 |
+           static_cast<uint32_t>(bytes[offset + 2]) << 16 | static_cast<uint32_t>(bytes[offset + 3]) << 24;
+}
+
+int32_t I32At(const uint8_t* bytes, size_t offset)
+{
+    return static_cast<int32_t>(U32At(bytes, offset));
+}
+
+enum TrackTextType : uint32_t { kTitle = 1, kLocation = 2, kAlbum = 3, kArtist = 4, kGenre = 5 };
+constexpr uint32_t kPlaylistName = 1;
+constexpr uint32_t kSmartPlaylistRules = 50;
+
+OwnedText* TrackField(TrackEntry& track, uint32_t type)
+{
+    switch (type) {
+    case kTitle: return &track.title;
+    case kLocation: return &track.location;
+    case kAlbum: return &track.album;
+    case kArtist: return &track.artist;
+    case kGenre: return &track.genre;
+    default: return nullptr;
+    }
+}
+
+}  // namespace
+
+bool CiTunesDB::Open(const wchar_t* path)
+{
+    m_file.Close();
+    m_dataSets.clear();
+    memset(m_header, 0, sizeof(m_header));
+    m_walkOk = false;
+
+    if (!m_file.Open(path))
+        return false;
+    if (!m_file.Read(m_header, sizeof(m_header)) || memcmp(m_header, "mhbd", 4) != 0) {
+        m_file.Close();
+        return false;
+    }
+    ReadDataSetTable();
+    return true;
+}
+
+void CiTunesDB::ReadDataSetTable()
+{
+    const int32_t declared = I32At(m_header, 20);
+    if (declared <= 0 || !m_file.SeekTo(U32At(m_header, 4)))
+        return;
+    const int64_t fits = m_file.Remaining() / static_cast<int64_t>(sizeof(DataSetHeader));
+    const int64_t count = std::min<int64_t>(declared, fits);
+    m_dataSets.reserve(static_cast<size_t>(count));
+    for (int64_t i = 0; i < count; ++i) {
+        const int64_t start = m_file.Position();
+        uint8_t raw[sizeof(DataSetHeader)];
+        if (!m_file.Read(raw, sizeof(raw)))
+            return;
+        DataSetHeader entry;
+        memcpy(entry.tag, raw, 4);
+        entry.headerLength = U32At(raw, 4);
+        entry.totalLength = U32At(raw, 8);
+        entry.type = U32At(raw, 12);
+        if (entry.totalLength < sizeof(raw))
+            return;   // the next data set would not lie beyond this one
+        m_dataSets.push_back(entry);
+        if (!m_file.SeekTo(start + entry.totalLength))
+            return;
+    }
+}
+
+// Stands the file 12 bytes into the list header of the first data set of the
+// given type, reached by passing over every other data set by its length.
+bool CiTunesDB::FindList(uint32_t type, uint32_t* itemCount, uint32_t* headerLength)
+{
+    m_walkOk = false;
+    if (!m_file.IsOpen())
+        return false;
+    int64_t pos = U32At(m_header, 4);
+    bool found = false;
+    for (const DataSetHeader& set : m_dataSets) {
+        if (set.type == type) {
+            pos += set.headerLength;
+            found = true;
+            break;
+        }
+        pos += set.totalLength;
+    }
+    uint8_t list[kListHeaderBytes];
+    if (!found || !m_file.SeekTo(pos) || !m_file.Read(list, sizeof(list)))
+        return false;
+    *headerLength = U32At(list, 4);
+    *itemCount = U32At(list, 8);
+    m_walkOk = true;
+    return true;
+}
+
+uint32_t CiTunesDB::CountItems(uint32_t type, int64_t minItemBytes)
+{
+    uint32_t count = 0, headerLength = 0;
+    if (!FindList(type, &count, &headerLength))
+        return 0;
+    return static_cast<uint32_t>(std::min<int64_t>(count, m_file.Remaining() / minItemBytes));
+}
+
+void CiTunesDB::SeekFirstItem(uint32_t type)
+{
+    uint32_t count = 0, headerLength = 0;
+    if (FindList(type, &count, &headerLength))
+        m_walkOk = m_file.Skip(static_cast<int64_t>(headerLength) - static_cast<int64_t>(kListHeaderBytes));
+}
+
+uint32_t CiTunesDB::GetPlaylistCount() { return CountItems(kPlaylistList, kPlaylistFieldBytes); }
+uint32_t CiTunesDB::GetTrackCount() { return CountItems(kTrackList, kTrackFieldBytes); }
+void CiTunesDB::SeekFirstPlaylist() { SeekFirstItem(kPlaylistList); }
+void CiTunesDB::SeekFirstTrack() { SeekFirstItem(kTrackList); }
+
+std::unique_ptr<TrackEntry> CiTunesDB::ReadTrack()
+{
+    if (!m_walkOk)
+        return nullptr;
+    m_walkOk = false;   // until this track has been read whole
+
+    // The reader takes 236 bytes, but a header may be shorter and the file may
+    // end sooner: only the fields at offsets 0..47 must have been read.
+    const int64_t start = m_file.Position();
+    uint8_t header[kTrackHeaderBytes] = {};
+    const size_t available = static_cast<size_t>(std::min<int64_t>(m_file.Remaining(), sizeof(header)));
+    if (available < kTrackFieldBytes || !m_file.Read(header, available))
+        return nullptr;
+    const uint32_t headerLength = U32At(header, 4);
+    if (headerLength < kTrackFieldBytes || !m_file.SeekTo(start + headerLength))
+        return nullptr;
+
+    auto track = std::make_unique<TrackEntry>();
+    const int32_t objectCount = I32At(header, 12);
+    for (int32_t i = 0; i < objectCount; ++i) {
+        if (!ReadTrackObject(*track))
+            return nullptr;
+    }
+    track->trackId = U32At(header, 16);
+    track->lengthMs = I32At(header, 40);
+    track->trackNumber = I32At(header, 44);
+    track->isChecked = 0;
+    m_walkOk = true;
+    return track;
+}
+
+bool CiTunesDB::ReadTrackObject(TrackEntry& track)
+{
+    const int64_t start = m_file.Position();
+    uint8_t object[kDataObjectBytes];
+    if (!m_file.Read(object, sizeof(object)))
+        return false;
+    const uint32_t totalLength = U32At(object, 8);
+    if (totalLength < kMinDataObjectLength)
+        return false;
+    if (OwnedText* field = TrackField(track, U32At(object, 12)))
+        return ReadText(start, totalLength, U32At(object, 28), field);
+    return m_file.SeekTo(start + totalLength);
+}
+
+bool CiTunesDB::ReadPlaylist(PlaylistEntry& playlist)
+{
+    if (!m_walkOk)
+        return false;
+    m_walkOk = false;
+
+    const int64_t start = m_file.Position();
+    uint8_t header[kPlaylistHeaderBytes];
+    if (!m_file.Read(header, sizeof(header)))
+        return false;
+    const uint32_t headerLength = U32At(header, 4);
+    if (headerLength < kPlaylistFieldBytes || !m_file.SeekTo(start + headerLength))
+        return false;
+
+    const uint32_t objectCount = U32At(header, 12);
+    for (uint32_t i = 0; i < objectCount; ++i) {
+        if (!ReadPlaylistObject(playlist))
+            return false;
+    }
+    playlist.masterFlag = U32At(header, 20);
+
+    const uint32_t itemCount = U32At(header, 16);
+    for (uint32_t i = 0; i < itemCount; ++i) {
+        const int64_t itemStart = m_file.Position();
+        uint8_t item[kPlaylistItemBytes];
+        if (!m_file.Read(item, sizeof(item)))
+            return false;
+        const uint32_t totalLength = U32At(item, 8);
+        if (totalLength < kPlaylistItemBytes || !m_file.SeekTo(itemStart + totalLength))
+            return false;
+        playlist.trackIds.push_back(U32At(item, 24));
+    }
+    m_walkOk = true;
+    return true;
+}
+
+bool CiTunesDB::ReadPlaylistObject(PlaylistEntry& playlist)
+{
+    const int64_t start = m_file.Position();
+    uint8_t object[kDataObjectBytes];
+    if (!m_file.Read(object, sizeof(object)))
+        return false;
+    const uint32_t totalLength = U32At(object, 8);
+    if (totalLength < kMinDataObjectLength)
+        return false;
+    const uint32_t type = U32At(object, 12);
+    if (type == kPlaylistName)
+        return ReadText(start, totalLength, U32At(object, 28), &playlist.name);
+    if (type == kSmartPlaylistRules)
+        playlist.kind = kPlaylistSmart;
+    return m_file.SeekTo(start + totalLength);
+}
+
+// The text is the last byteLength bytes of the object, UTF-16LE without a
+// terminator; an odd last byte becomes a unit whose high byte is 0. The copy
+// is cut at its first NUL. Leaves the file at the end of the object.
+bool CiTunesDB::ReadText(int64_t objectStart, uint32_t totalLength, uint32_t byteLength, OwnedText* text)
+{
+    if (byteLength > totalLength)
+        return false;   // the text would begin before its own object
+    const int64_t end = objectStart + totalLength;
+    if (end > m_file.Size() || !m_file.SeekTo(end - byteLength))
+        return false;
+    const size_t units = (static_cast<size_t>(byteLength) + 1) / 2;
+    OwnedText copy(new wchar_t[units + 1]());
+    if (!m_file.Read(copy.get(), byteLength))
+        return false;
+    *text = std::move(copy);
+    return true;
+}

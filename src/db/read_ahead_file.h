@@ -1,0 +1,41 @@
+#pragma once
+#include "db/file_handle.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// A read-only file walked with small reads and relative moves, served from a
+// bounded read-ahead window so that thousands of 32-byte reads do not each
+// cost a system call. Every read is all-or-nothing and every move stays
+// inside the file: a walk over a damaged file fails instead of reading bytes
+// that are not there.
+class ReadAheadFile {
+public:
+    static constexpr size_t kWindowBytes = 64 * 1024;
+
+    // Opens for reading only, sharing reading and writing with others.
+    bool Open(const wchar_t* path);
+    void Close();
+    bool IsOpen() const { return m_file.IsOpen(); }
+
+    int64_t Size() const { return m_size; }
+    int64_t Position() const { return m_pos; }
+    int64_t Remaining() const { return m_size - m_pos; }
+
+    // Reads exactly n bytes, or fails and leaves the position unchanged.
+    bool Read(void* dst, size_t n);
+    bool Skip(int64_t delta) { return SeekTo(m_pos + delta); }
+    bool SeekTo(int64_t pos);
+
+private:
+    bool ReadAt(int64_t pos, void* dst, size_t n);
+    bool FillWindow(int64_t pos);
+
+    FileHandle m_file;
+    int64_t m_size = 0;
+    int64_t m_pos = 0;
+    std::vector<uint8_t> m_window;
+    int64_t m_windowStart = 0;
+    size_t m_windowLength = 0;
+};

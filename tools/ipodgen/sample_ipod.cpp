@@ -1,0 +1,196 @@
+#include "sample_ipod.h"
+
+#include <windows.h>
+
+namespace ipodgen {
+
+namespace {
+
+const wchar_t* const kArtists[] = {
+    L"The Quiet Harbour", L"Mira Solenne", L"Northbound Static", L"Éloïse Marchand",
+    L"Paper Lanterns", L"Kōji Aramaki", L"Dust & Daylight", L"The Ferrymen",
+    L"Ana Beltrão", L"Low Tide Choir", L"Velvet Cartography", L"Idris Vane",
+};
+const wchar_t* const kAlbumWords[] = {
+    L"Morning", L"Glass", L"Harbour", L"Signals", L"Winter", L"Orchard", L"Lanterns",
+    L"Distance", L"Copper", L"Tides", L"Echoes", L"Meridian", L"Paper", L"Northern",
+};
+const wchar_t* const kTitleWords[] = {
+    L"Open", L"Water", L"Slow", L"Light", L"Letters", L"Home", L"Falling", L"River",
+    L"Quiet", L"Stars", L"Over", L"Static", L"Golden", L"Hours", L"Rain", L"Shore",
+    L"Running", L"Blue", L"Fire", L"Window", L"Late", L"Summer", L"Bridges", L"Echo",
+};
+const wchar_t* const kGenres[] = {L"Rock", L"Pop", L"Jazz", L"Folk", L"Electronic", L"Classical"};
+
+template <size_t N>
+const wchar_t* Pick(const wchar_t* const (&words)[N], uint32_t n)
+{
+    return words[n % N];
+}
+
+uint32_t Mix(uint32_t x)
+{
+    x ^= x >> 16;
+    x *= 0x7feb352dU;
+    x ^= x >> 15;
+    x *= 0x846ca68bU;
+    x ^= x >> 16;
+    return x;
+}
+
+constexpr int kTracksPerAlbum = 10;
+constexpr uint32_t kFirstTrackId = 100;
+
+}  // namespace
+
+std::vector<SampleTrack> SampleTracks(int count, uint32_t mediaBytes)
+{
+    std::vector<SampleTrack> tracks;
+    tracks.reserve(count > 0 ? count : 0);
+    for (int i = 0; i < count; ++i) {
+        const uint32_t albumNo = static_cast<uint32_t>(i / kTracksPerAlbum);
+        const uint32_t h = Mix(static_cast<uint32_t>(i) + 1);
+        SampleTrack t;
+        t.trackId = kFirstTrackId + static_cast<uint32_t>(i);
+        t.artist = Pick(kArtists, albumNo);
+        t.album = std::wstring(Pick(kAlbumWords, Mix(albumNo))) + L" " + Pick(kAlbumWords, albumNo * 5 + 3);
+        if (albumNo >= 12)
+            t.album += L" " + std::to_wstring(albumNo / 12 + 1);
+        t.title = std::wstring(Pick(kTitleWords, h)) + L" " + Pick(kTitleWords, h >> 8);
+        t.genre = Pick(kGenres, albumNo);
+        t.trackNumber = i % kTracksPerAlbum + 1;
+        t.lengthMs = static_cast<int32_t>(120000 + h % 240000);
+        wchar_t location[64];
+        const wchar_t* extension = (i % 7 == 6) ? L"m4a" : L"mp3";
+        swprintf(location, 64, L":iPod_Control:Music:F%02u:T%05d.%ls", static_cast<unsigned>(i % 50), i, extension);
+        t.location = location;
+        t.fileBytes = mediaBytes ? mediaBytes : 1024 + h % (47 * 1024);
+        tracks.push_back(std::move(t));
+    }
+    return tracks;
+}
+
+std::vector<SamplePlaylist> SamplePlaylists(const std::vector<SampleTrack>& tracks)
+{
+    std::vector<SamplePlaylist> playlists(4);
+    playlists[0].name = L"Favourites";
+    playlists[1].name = L"Road Trip";
+    playlists[2].name = L"Recently Added";
+    playlists[2].smart = true;   // smart lists are never shown
+    playlists[3].name = L"Quiet Evenings";
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        if (i % 3 == 0)
+            playlists[0].trackIds.push_back(tracks[i].trackId);
+        if (i % 5 == 1)
+            playlists[1].trackIds.push_back(tracks[i].trackId);
+        if (i + 10 >= tracks.size())
+            playlists[2].trackIds.push_back(tracks[i].trackId);
+        if (i % 4 == 2)
+            playlists[3].trackIds.push_back(tracks[i].trackId);
+    }
+    if (!tracks.empty())
+        playlists[1].trackIds.push_back(tracks.front().trackId);   // a track listed twice
+    return playlists;
+}
+
+Bytes SampleDatabase(const std::vector<SampleTrack>& tracks, const std::vector<SamplePlaylist>& playlists)
+{
+    std::vector<Bytes> trackItems;
+    std::vector<uint32_t> allIds;
+    trackItems.reserve(tracks.size());
+    for (const SampleTrack& t : tracks) {
+        trackItems.push_back(Track({t.trackId, t.title, t.artist, t.album, t.genre, t.location,
+                                    t.trackNumber, t.lengthMs}));
+        allIds.push_back(t.trackId);
+    }
+    std::vector<Bytes> playlistItems;
+    playlistItems.push_back(NamedPlaylist(L"Savanto Sample iPod", allIds, 1));
+    for (const SamplePlaylist& p : playlists)
+        playlistItems.push_back(NamedPlaylist(p.name, p.trackIds, 0, p.smart));
+    return SimpleDatabase(trackItems, playlistItems);
+}
+
+Bytes SampleMediaContent(const SampleTrack& track)
+{
+    Bytes bytes(track.fileBytes);
+    uint32_t state = Mix(track.trackId * 2654435761U);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        state = state * 1664525U + 1013904223U;
+        bytes[i] = static_cast<uint8_t>(state >> 24);
+    }
+    return bytes;
+}
+
+Bytes DeviceInfoBytes(const std::wstring& name)
+{
+    Bytes bytes(2);
+    bytes[0] = static_cast<uint8_t>(name.size() & 0xFF);
+    bytes[1] = static_cast<uint8_t>(name.size() >> 8);
+    Bytes text = Utf16Bytes(name);
+    bytes.insert(bytes.end(), text.begin(), text.end());
+    bytes.resize(0x600, 0);   // the real file is larger; the rest is ignored
+    return bytes;
+}
+
+std::wstring MediaPath(const std::wstring& root, const std::wstring& location)
+{
+    std::wstring path = root;
+    if (!path.empty() && path.back() != L'\\')
+        path += L'\\';
+    for (wchar_t c : location) {
+        if (c == L':') {
+            if (path.back() != L'\\')
+                path += L'\\';
+        } else {
+            path += c;
+        }
+    }
+    return path;
+}
+
+bool CreateFolderTree(const std::wstring& folder)
+{
+    for (size_t i = 0; i <= folder.size(); ++i) {
+        if (i == folder.size() || folder[i] == L'\\' || folder[i] == L'/') {
+            const std::wstring prefix = folder.substr(0, i);
+            if (prefix.empty() || prefix.back() == L':')
+                continue;
+            if (!CreateDirectoryW(prefix.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+                return false;
+        }
+    }
+    return true;
+}
+
+bool CreateSampleIpod(const std::wstring& root, const SampleIpodOptions& options,
+                      std::vector<SampleTrack>* tracksOut)
+{
+    std::wstring base = root;
+    if (base.empty() || base.back() != L'\\')
+        base += L'\\';
+    const std::wstring itunes = base + L"iPod_Control\\iTunes";
+    if (!CreateFolderTree(itunes))
+        return false;
+    std::vector<SampleTrack> tracks = SampleTracks(options.trackCount, options.mediaBytes);
+    if (!WriteBytes(itunes + L"\\iTunesDB", SampleDatabase(tracks, SamplePlaylists(tracks))))
+        return false;
+    const std::wstring deviceInfo = itunes + L"\\DeviceInfo";
+    if (options.deviceName) {
+        if (!WriteBytes(deviceInfo, DeviceInfoBytes(*options.deviceName)))
+            return false;
+    } else {
+        DeleteFileW(deviceInfo.c_str());
+    }
+    if (options.mediaFiles) {
+        for (const SampleTrack& t : tracks) {
+            const std::wstring path = MediaPath(base, t.location);
+            if (!CreateFolderTree(path.substr(0, path.rfind(L'\\'))) || !WriteBytes(path, SampleMediaContent(t)))
+                return false;
+        }
+    }
+    if (tracksOut)
+        *tracksOut = std::move(tracks);
+    return true;
+}
+
+}  // namespace ipodgen

@@ -1,0 +1,54 @@
+#pragma once
+// A simulated iPod volume: iPod_Control\iTunes\iTunesDB, DeviceInfo, and a
+// media file with deterministic content at every track's location. Tests,
+// the demo and the benchmark make their iPods with it.
+#include "db_builder.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ipodgen {
+
+struct SampleTrack {
+    uint32_t trackId = 0;
+    std::wstring title, artist, album, genre;
+    std::wstring location;   // ":iPod_Control:Music:F07:T0042.mp3"
+    int32_t trackNumber = 0;
+    int32_t lengthMs = 0;
+    uint32_t fileBytes = 0;
+};
+
+struct SamplePlaylist {
+    std::wstring name;
+    std::vector<uint32_t> trackIds;
+    bool smart = false;
+};
+
+struct SampleIpodOptions {
+    int trackCount = 24;
+    std::optional<std::wstring> deviceName = std::wstring(L"Savanto Sample iPod");  // none: no DeviceInfo
+    bool mediaFiles = true;
+    uint32_t mediaBytes = 0;   // 0: each file gets its own size, 1 to 48 KiB
+};
+
+// The same count always gives the same tracks.
+std::vector<SampleTrack> SampleTracks(int count, uint32_t mediaBytes = 0);
+// Ordinary playlists (one lists a track twice) and one smart playlist.
+std::vector<SamplePlaylist> SamplePlaylists(const std::vector<SampleTrack>& tracks);
+// The database of those tracks and playlists, with the master playlist first.
+Bytes SampleDatabase(const std::vector<SampleTrack>& tracks, const std::vector<SamplePlaylist>& playlists);
+// The content of a track's media file: fileBytes bytes derived from its id.
+Bytes SampleMediaContent(const SampleTrack& track);
+Bytes DeviceInfoBytes(const std::wstring& name);
+// "E:\" + ":iPod_Control:Music:F00:A.mp3" -> "E:\iPod_Control\Music\F00\A.mp3"
+std::wstring MediaPath(const std::wstring& root, const std::wstring& location);
+
+bool CreateFolderTree(const std::wstring& folder);
+// Fills `root` (an existing or new folder, with or without a trailing
+// backslash) as an iPod volume; replaces the database, DeviceInfo and media.
+bool CreateSampleIpod(const std::wstring& root, const SampleIpodOptions& options,
+                      std::vector<SampleTrack>* tracksOut = nullptr);
+
+}  // namespace ipodgen
