@@ -1,0 +1,28 @@
+#pragma once
+// Turns the user's renaming rule and one track's tags into the relative name
+// of its copy, and that name into the full destination path.
+#include <windows.h>
+
+#include <string>
+
+#include "db/records.h"
+#include "settings/settings.h"
+
+// The Preferences dialog shows this under the caption "Renaming Rule help".
+extern const wchar_t kRenamingRuleHelp[];
+
+// Replaces the nine characters a file name cannot hold with "_"; never
+// changes the length. A null value gives an empty text.
+std::wstring CleanFileName(const wchar_t* value);
+
+// The expanded rule; may be longer than a path buffer, which
+// FormDestinationPath refuses. A null rule expands to nothing.
+std::wstring ApplyRenamingRule(const wchar_t* rule, const TrackEntry& track);
+
+// folder + "\\" + expanded name + the extension of the track's location on
+// the iPod (PathFindExtensionW). The path always stays inside the folder:
+// components made only of dots become underscores. Fails, leaving an empty
+// destination, when the path would not fit the buffer (259 units and a
+// terminator); the caller then logs and skips the item.
+bool FormDestinationPath(const wchar_t* folder, const std::wstring& expandedName, const wchar_t* location,
+                         wchar_t (&destination)[kPathCapacity]);
