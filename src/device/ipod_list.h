@@ -13,20 +13,45 @@ struct IpodEntry {
     OwnedText name;         // DeviceInfo name or volume label; null when none
 };
 
+// The one list of detected iPods, bound to the main window's selector.
+//
+// Workers that are still scanning or loading when the program ends are not
+// waited for, so the list must outlive them: it is never destroyed. Its entries
+// live on the heap and its other members are trivially destructible, so the
+// global has no destructor that could pull the entries from under a worker.
 class CIpodList {
 public:
+    CIpodList();
+    CIpodList(const CIpodList&) = delete;
+    CIpodList& operator=(const CIpodList&) = delete;
+
     void AttachSelector(HWND selector) { m_selector = selector; }
     int32_t Scan();
     const wchar_t* GetSelectedRoot() const;   // valid until the next scan
-    const std::vector<std::unique_ptr<IpodEntry>>& Entries() const { return m_entries; }
+    const std::vector<std::unique_ptr<IpodEntry>>& Entries() const { return *m_entries; }
+
+    // The guard that keeps a second scan out; exposed so that a caller can
+    // tell whether a scan runs and tests can hold it.
+    std::atomic<int32_t>& ScanGuard() { return m_scanGuard; }
 
 private:
-    std::vector<std::unique_ptr<IpodEntry>> m_entries;
+    void EmptySelector();
+    void FillSelector();
+
+    std::vector<std::unique_ptr<IpodEntry>>* const m_entries;
     HWND m_selector = nullptr;
     std::atomic<int32_t> m_scanGuard{0};
 };
 
 extern CIpodList g_ipodList;
+
+// Probes one drive root ("E:\"); an entry with its name when the drive holds
+// an iPod database, else null.
+std::unique_ptr<IpodEntry> ProbeDrive(wchar_t letter);
+// The name in a DeviceInfo file: its count of UTF-16 units, then the units.
+// False when the file cannot be opened. A file shorter than its count gives
+// the units it holds; an empty one gives an empty name.
+bool ReadDeviceInfoName(const wchar_t* path, OwnedText* name);
 
 void EnableIpodControls(BOOL enable);
 DWORD WINAPI ScanThreadProc(LPVOID);

@@ -1,13 +1,36 @@
 #pragma once
 // How the library looks: the media list's columns, icons and rows, the
 // playlist tree's icons and root, track times, and the status-bar counts.
+#include "db/records.h"
+
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 BOOL InitMediaList(HWND listView);
 LRESULT AddListColumn(HWND listView, int index, const wchar_t* heading, int width);
 BOOL InitPlaylistTree(HWND treeView);
-std::wstring FormatTrackTime(int32_t milliseconds);   // "3:45", "62:05"
+std::wstring FormatTrackTime(int32_t milliseconds);   // "3:45", "62:05", "-1:05"
 void UpdateStatusCounts();
+
+// The extended styles of the media list, with or without grid lines.
+DWORD MediaListStyles(bool gridLines);
+
+// "<name> (<items>)"; a playlist without a name shows " (<items>)".
+std::wstring PlaylistLabel(const PlaylistEntry& playlist);
+// Appends the playlist's node under `root` and returns it.
+HTREEITEM InsertPlaylistNode(HWND treeView, HTREEITEM root, const PlaylistEntry& playlist);
+
+// Replaces every row of the list with one row per entry of `rows`, in order,
+// drawing suppressed while it works.
+void FillMediaList(HWND listView, const std::vector<std::unique_ptr<TrackEntry>>& tracks,
+                   const std::vector<int>& rows);
+
+// Sets part `part` of the status bar to `text`.
+void SetStatusText(int part, const wchar_t* text);
+
+constexpr UINT kStateUnticked = 0x1000;   // state image 1
+constexpr UINT kStateTicked = 0x2000;     // state image 2

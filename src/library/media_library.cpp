@@ -1,0 +1,257 @@
+#include "library/media_library.h"
+
+#include "db/itunesdb.h"
+#include "library/app_globals.h"
+#include "library/views.h"
+#include "resource.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cwchar>
+#include <strsafe.h>   // after the standard headers, whose names it poisons
+
+// ---------------------------------------------------------------- TrackIdIndex
+
+void TrackIdIndex::Rebuild(const TrackArray& tracks)
+{
+    m_positions.clear();
+    m_positions.reserve(tracks.size());
+    for (size_t i = 0; i < tracks.size(); ++i)
+        Add(tracks[i]->trackId, static_cast<int>(i));
+}
+
+void TrackIdIndex::Add(uint32_t trackId, int position)
+{
+    // emplace leaves an existing entry alone, so the first track wins, as a
+    // scan from position 0 would find it.
+    m_positions.emplace(trackId, position);
+}
+
+int TrackIdIndex::Find(uint32_t trackId) const
+{
+    const auto found = m_positions.find(trackId);
+    return found == m_positions.end() ? -1 : found->second;
+}
+
+// ---------------------------------------------------------------- pure logic
+
+bool MatchesSearch(const wchar_t* field, const wchar_t* search)
+{
+    if (!field)
+        return false;
+    if (!search)
+        return true;
+    const size_t fieldLength = wcslen(field);
+    const size_t searchLength = wcslen(search);
+    if (fieldLength == 0 || searchLength > fieldLength)
+        return false;
+    const int compareLength = static_cast<int>(searchLength);
+    // The same comparison as lstrcmpiW on each window of the field, without
+    // copying the window out to terminate it.
+    for (size_t start = 0; start + searchLength <= fieldLength; ++start) {
+        if (CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, field + start, compareLength, search,
+                           compareLength) == CSTR_EQUAL)
+            return true;
+    }
+    return false;
+}
+
+namespace {
+
+bool TrackMatches(const TrackEntry& track, const wchar_t* search)
+{
+    return MatchesSearch(track.artist.get(), search) || MatchesSearch(track.album.get(), search) ||
+           MatchesSearch(track.title.get(), search);
+}
+
+}  // namespace
+
+std::vector<int> SelectVisibleRows(const TrackArray& tracks, const TrackIdIndex& index,
+                                   const PlaylistEntry* playlist, const wchar_t* search)
+{
+    std::vector<int> rows;
+    const int trackCount = static_cast<int>(tracks.size());
+    if (search && search[0]) {
+        for (int i = 0; i < trackCount; ++i) {
+            if (TrackMatches(*tracks[i], search))
+                rows.push_back(i);
+        }
+    } else if (playlist) {
+        rows.reserve(playlist->trackIds.size());
+        for (uint32_t trackId : playlist->trackIds) {
+            // An item naming no track would otherwise show track 0, which the
+            // playlist does not hold; it has nothing to show, so it gets no row.
+            const int position = index.Find(trackId);
+            if (position >= 0)
+                rows.push_back(position);
+        }
+    } else {
+        rows.resize(tracks.size());
+        for (int i = 0; i < trackCount; ++i)
+            rows[i] = i;
+    }
+    return rows;
+}
+
+void ReadSearchText(wchar_t* buffer, int capacity)
+{
+    if (capacity <= 0)
+        return;
+    buffer[0] = L'\0';
+    HWND searchBox = g_hMainWnd ? GetDlgItem(g_hMainWnd, IDC_SEARCH) : nullptr;
+    if (searchBox)
+        GetWindowTextW(searchBox, buffer, capacity);
+    buffer[capacity - 1] = L'\0';
+}
+
+// ---------------------------------------------------------------- CMediaLibrary
+
+void CMediaLibrary::Clear()
+{
+    m_tracks.clear();
+    m_index.Clear();
+    m_visibleRows.clear();
+    while (!m_playlists.empty())
+        m_playlists.pop_back();   // last to first
+    RemovePlaylistNodes();
+}
+
+void CMediaLibrary::RemovePlaylistNodes()
+{
+    if (!m_treeView)
+        return;
+    HTREEITEM root = TreeView_GetRoot(m_treeView);
+    const int nodes = static_cast<int>(TreeView_GetCount(m_treeView));
+    for (int i = 0; i + 1 < nodes && root; ++i) {
+        HTREEITEM child = TreeView_GetChild(m_treeView, root);
+        if (!child)
+            break;
+        TreeView_DeleteItem(m_treeView, child);
+    }
+}
+
+void CMediaLibrary::LoadDatabase(const wchar_t* path)
+{
+    Clear();
+    CiTunesDB db;
+    const bool opened = db.Open(path);
+    if (opened)
+        ReadPlaylists(db);
+    HTREEITEM root = m_treeView ? TreeView_GetRoot(m_treeView) : nullptr;
+    if (root) {
+        TreeView_Expand(m_treeView, root, TVE_EXPAND);
+        TreeView_SelectItem(m_treeView, root);
+    }
+    if (opened)
+        ReadTracks(db);
+}
+
+void CMediaLibrary::ReadPlaylists(CiTunesDB& db)
+{
+    const uint32_t count = db.GetPlaylistCount();
+    db.SeekFirstPlaylist();
+    HTREEITEM root = m_treeView ? TreeView_GetRoot(m_treeView) : nullptr;
+    for (uint32_t i = 0; i < count; ++i) {
+        auto playlist = std::make_unique<PlaylistEntry>();
+        if (!db.ReadPlaylist(*playlist))
+            break;   // damaged: the walk cannot go on
+        if (playlist->masterFlag != 0 || playlist->kind == kPlaylistSmart)
+            continue;
+        playlist->treeItem = InsertPlaylistNode(m_treeView, root, *playlist);
+        m_playlists.push_back(std::move(playlist));
+    }
+}
+
+void CMediaLibrary::ReadTracks(CiTunesDB& db)
+{
+    const uint32_t count = db.GetTrackCount();
+    db.SeekFirstTrack();
+    // The count is already limited to what the file can hold.
+    m_tracks.reserve(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        auto track = db.ReadTrack();
+        if (!track)
+            break;
+        m_index.Add(track->trackId, static_cast<int>(m_tracks.size()));
+        m_tracks.push_back(std::move(track));
+    }
+}
+
+void CMediaLibrary::Refresh()
+{
+    wchar_t search[kSearchCapacity];
+    ReadSearchText(search, kSearchCapacity);
+    SyncChecks();
+    m_visibleRows = SelectVisibleRows(m_tracks, m_index, search[0] ? nullptr : GetSelectedPlaylist(), search);
+    FillMediaList(m_listView, m_tracks, m_visibleRows);
+}
+
+void CMediaLibrary::SyncChecks()
+{
+    if (!m_listView)
+        return;
+    // Rows the list no longer has (a destroyed window reports none) are not
+    // read: their missing state would otherwise count as a tick.
+    const int listRows = ListView_GetItemCount(m_listView);
+    const int rows = std::min(listRows, static_cast<int>(m_visibleRows.size()));
+    // From the bottom up, so that a track shown twice keeps its upper row's state.
+    for (int r = rows - 1; r >= 0; --r) {
+        const UINT state = ListView_GetItemState(m_listView, r, LVIS_STATEIMAGEMASK);
+        m_tracks[m_visibleRows[r]]->isChecked = (state == kStateUnticked) ? 0 : 1;
+    }
+}
+
+int CMediaLibrary::GetItemCount() const
+{
+    return static_cast<int>(m_tracks.size());
+}
+
+int CMediaLibrary::GetCheckedCount() const
+{
+    return static_cast<int>(std::count_if(m_tracks.begin(), m_tracks.end(),
+                                          [](const auto& track) { return track->isChecked != 0; }));
+}
+
+int CMediaLibrary::FindTrackIndex(uint32_t trackId) const
+{
+    return std::max(0, m_index.Find(trackId));
+}
+
+PlaylistEntry* CMediaLibrary::GetSelectedPlaylist() const
+{
+    if (!m_treeView)
+        return nullptr;
+    HTREEITEM selected = TreeView_GetSelection(m_treeView);
+    if (!selected)
+        return nullptr;
+    for (const auto& playlist : m_playlists) {
+        if (playlist->treeItem == selected)
+            return playlist.get();
+    }
+    return nullptr;
+}
+
+void CMediaLibrary::GetCheckedTracks(std::vector<TrackEntry*>& list) const
+{
+    for (const auto& track : m_tracks) {
+        if (track->isChecked)
+            list.push_back(track.get());
+    }
+}
+
+// ---------------------------------------------------------------- LoadIpodDatabase
+
+void LoadIpodDatabase(const wchar_t* root)
+{
+    if (!g_pLibrary || !root)
+        return;
+    wchar_t path[MAX_PATH];
+    if (FAILED(StringCchPrintfW(path, MAX_PATH, L"%siPod_Control\\iTunes\\iTunesDB", root)))
+        return;   // a root this long is no drive root
+    SetStatusText(2, L"Getting iPod information");
+    g_pLibrary->Clear();
+    g_pLibrary->LoadDatabase(path);
+    g_pLibrary->Refresh();
+    SetStatusText(2, L"");
+}
