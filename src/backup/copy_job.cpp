@@ -1,0 +1,451 @@
+#include "backup/copy_job.h"
+
+#include "backup/renaming_rule.h"
+
+#include <shlwapi.h>
+#include <strsafe.h>
+
+#include <algorithm>
+#include <climits>
+
+CopyJob g_copyJob;
+
+// --- Pure logic -------------------------------------------------------------
+
+int FileProgressValue(uint32_t sourceSize, uint32_t bytesCopied)
+{
+    if (sourceSize == 0)
+        return 0;
+    const double value = (1000.0 / static_cast<double>(sourceSize)) * static_cast<double>(bytesCopied);
+    // A source that grew while it was copied must not push the bar past its end.
+    return std::min(static_cast<int>(value), kFileProgressMax);
+}
+
+std::wstring FormatElapsedTime(DWORD elapsedMs)
+{
+    wchar_t text[64];
+    StringCchPrintfW(text, ARRAYSIZE(text), L"Elapsed time: %02lu:%02lu:%02lu", elapsedMs / 3600000u,
+                     (elapsedMs / 60000u) % 60u, (elapsedMs / 1000u) % 60u);
+    return text;
+}
+
+bool ElapsedDisplayDue(DWORD elapsedMs, DWORD lastShownMs)
+{
+    return static_cast<DWORD>(elapsedMs - lastShownMs) >= kElapsedRefreshMs;
+}
+
+std::wstring FormatItemCounter(int number, int count)
+{
+    wchar_t text[32];
+    StringCchPrintfW(text, ARRAYSIZE(text), L"%d of %d", number, count);
+    return text;
+}
+
+std::wstring FormatCurrentName(const std::wstring& name)
+{
+    std::wstring text = L"Copying: " + name;
+    if (text.size() > kStatusTextCapacity - 1) {
+        text.resize(kStatusTextCapacity - 1);
+        // Never leave half of a surrogate pair at the cut.
+        if (IS_HIGH_SURROGATE(text.back()))
+            text.pop_back();
+    }
+    return text;
+}
+
+bool BuildSourcePath(const wchar_t* root, const wchar_t* location, wchar_t (&path)[kPathCapacity])
+{
+    path[0] = L'\0';
+    if (!root)
+        return false;
+    size_t length = 0;
+    for (const wchar_t* c = root; *c; ++c) {
+        if (length + 1 >= kPathCapacity)
+            return path[0] = L'\0', false;
+        path[length++] = *c;
+    }
+    for (const wchar_t* c = location ? location : L""; *c; ++c) {
+        if (length + 1 >= kPathCapacity)
+            return path[0] = L'\0', false;
+        path[length++] = (*c == L':') ? L'\\' : *c;
+    }
+    path[length] = L'\0';
+    return true;
+}
+
+bool TemporaryPathFor(const wchar_t* destination, wchar_t (&path)[kPathCapacity])
+{
+    if (SUCCEEDED(StringCchPrintfW(path, kPathCapacity, L"%ls.part", destination)))
+        return true;
+    path[0] = L'\0';
+    return false;
+}
+
+bool FileExists(const wchar_t* path)
+{
+    // No "insert a disk" box for an iPod that went away. GetFileAttributesW,
+    // unlike a directory search, takes "?" and "*" in a rule literally and
+    // accepts a folder written with its trailing backslash.
+    const UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    const DWORD attributes = GetFileAttributesW(path);
+    SetErrorMode(previous);
+    return attributes != INVALID_FILE_ATTRIBUTES;
+}
+
+void CreateDirectoryPath(const wchar_t* path)
+{
+    if (!path || !*path || FileExists(path))
+        return;
+    wchar_t buffer[kPathCapacity];
+    if (FAILED(StringCchCopyW(buffer, kPathCapacity, path)))
+        return;
+    // A folder typed without a drive has no root to skip: walk it from its start.
+    wchar_t* cursor = PathSkipRootW(buffer);
+    if (!cursor)
+        cursor = buffer;
+    for (;; cursor = CharNextW(cursor)) {
+        const wchar_t stop = *cursor;
+        if (stop != L'\\' && stop != L'\0')
+            continue;
+        *cursor = L'\0';
+        if (buffer[0] && !FileExists(buffer))
+            CreateDirectoryW(buffer, nullptr);
+        *cursor = stop;
+        if (stop == L'\0')
+            break;
+    }
+}
+
+// --- Locking ----------------------------------------------------------------
+
+bool WaitAnsweringSentMessages(HANDLE handle)
+{
+    for (;;) {
+        MSG message;
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        const DWORD result = MsgWaitForMultipleObjectsEx(1, &handle, 50, QS_SENDMESSAGE, MWMO_INPUTAVAILABLE);
+        if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED_0)
+            return true;
+        if (result == WAIT_FAILED)
+            return false;
+    }
+}
+
+CopyJob::CopyJob() : lock(CreateMutexW(nullptr, FALSE, nullptr)) {}
+
+CopyJobLock::CopyJobLock(CopyJob& job) : m_job(job) { WaitForSingleObject(job.lock.Get(), INFINITE); }
+
+CopyJobLock::~CopyJobLock() { ReleaseMutex(m_job.lock.Get()); }
+
+CopyJobUiLock::CopyJobUiLock(CopyJob& job) : m_job(job), m_owned(WaitAnsweringSentMessages(job.lock.Get())) {}
+
+CopyJobUiLock::~CopyJobUiLock()
+{
+    if (m_owned)
+        ReleaseMutex(m_job.lock.Get());
+}
+
+namespace {
+
+// Runs `report` unless the run was cancelled; the lock keeps a cancel (and
+// with it the dialog's end and the log's close) from slipping in between.
+template <class Report>
+void ReportUnlessCancelled(CopyJob& job, Report&& report)
+{
+    CopyJobLock guard(job);
+    if (!job.cancelled)
+        report();
+}
+
+void UntickRun(CopyJob& job)
+{
+    for (TrackEntry* track : job.copyList)
+        track->isChecked = 0;
+}
+
+}  // namespace
+
+// --- Preparing, cancelling --------------------------------------------------
+
+void WaitForCopyWorker(CopyJob& job)
+{
+    if (!job.workerThread.Get())
+        return;
+    WaitAnsweringSentMessages(job.workerThread.Get());
+    job.workerThread.Reset(nullptr);
+}
+
+void PrepareCopyRun(CopyJob& job, std::vector<TrackEntry*> tracks, std::unique_ptr<CopyJobHost> host)
+{
+    WaitForCopyWorker(job);
+    job.copyList = std::move(tracks);
+    job.paused = 0;
+    job.cancelled = 0;
+    job.itemCount = static_cast<int32_t>(std::min<size_t>(job.copyList.size(), INT32_MAX));
+    job.position = 0;
+    job.currentItem.reset();
+    job.runEnded = false;
+    job.host = std::move(host);
+}
+
+bool StartCopyWorker(CopyJob& job)
+{
+    // Suspended until the handle is stored, so the job never holds a handle
+    // of a thread that has already gone.
+    HANDLE thread = CreateThread(nullptr, 0, CopyWorker, &job, CREATE_SUSPENDED, nullptr);
+    if (!thread)
+        return false;
+    job.workerThread.Reset(thread);
+    ResumeThread(thread);
+    return true;
+}
+
+void CancelCopyRun(CopyJob& job)
+{
+    CopyJobUiLock guard(job);
+    if (job.runEnded || job.cancelled)
+        return;
+    job.cancelled = 1;
+    // The worker will not touch the tracks again; the user interface can be
+    // used (and the library reloaded) before it has finished its last step.
+    UntickRun(job);
+    if (job.host)
+        job.host->ClearRowChecks();
+}
+
+// --- The worker -------------------------------------------------------------
+
+namespace {
+
+// What one item needs from the track and the settings, read under the lock.
+struct ItemPlan {
+    int number = 0;   // 1-based
+    std::wstring name;
+    wchar_t source[kPathCapacity] = {};
+    wchar_t destination[kPathCapacity] = {};
+    bool skipIfExists = false;
+    const wchar_t* problem = nullptr;
+};
+
+bool PlanItem(CopyJob& job, CopyJobHost& host, ItemPlan& plan)
+{
+    CopyJobLock guard(job);
+    if (job.cancelled)
+        return false;
+    const TrackEntry& track = *job.copyList[job.position];
+    plan.number = job.position + 1;
+    plan.skipIfExists = host.TransferOverwrite() == 1;
+    plan.name = ApplyRenamingRule(host.RenamingRule().c_str(), track);
+    wchar_t root[kPathCapacity];
+    if (!host.SourceRoot(root))
+        plan.problem = L"no iPod selected";
+    else if (!BuildSourcePath(root, track.location.get(), plan.source))
+        plan.problem = L"source path too long";
+    if (!FormDestinationPath(job.destinationFolder, plan.name, track.location.get(), plan.destination))
+        plan.problem = L"destination path too long";
+    return true;
+}
+
+void CreateDestinationFolder(const wchar_t* destination)
+{
+    wchar_t folder[kPathCapacity];
+    if (FAILED(StringCchCopyW(folder, kPathCapacity, destination)))
+        return;
+    PathRemoveFileSpecW(folder);
+    if (!folder[0])
+        return;   // a bare name: it goes to the current folder
+    if (wcslen(folder) + 2 > kPathCapacity)
+        return;
+    PathAddBackslashW(folder);
+    CreateDirectoryPath(folder);
+}
+
+std::wstring FailureLine(const wchar_t* path, const wchar_t* reason, DWORD error)
+{
+    wchar_t line[512];
+    if (error)
+        StringCchPrintfW(line, ARRAYSIZE(line), L"failed: %ls (%ls, error %lu)", path, reason, error);
+    else
+        StringCchPrintfW(line, ARRAYSIZE(line), L"failed: %ls (%ls)", path, reason);
+    return line;
+}
+
+std::wstring PathLine(const wchar_t* kind, const wchar_t* path)
+{
+    wchar_t line[512];
+    StringCchPrintfW(line, ARRAYSIZE(line), L"%ls: %ls", kind, path);
+    return line;
+}
+
+// Opens the source and the file the item is written to. On failure the
+// reason and the system's error code are returned; nothing was written.
+const wchar_t* OpenItemFiles(CopyItem& item, const wchar_t* source, DWORD& error)
+{
+    item.source.Reset(CreateFileW(source, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!item.source.IsOpen())
+        return error = GetLastError(), L"cannot open source";
+    if (!TemporaryPathFor(item.destinationPath, item.writePath))
+        StringCchCopyW(item.writePath, kPathCapacity, item.destinationPath);
+    item.destination.Reset(CreateFileW(item.writePath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!item.destination.IsOpen())
+        return error = GetLastError(), L"cannot create destination";
+    item.written = true;
+    item.sourceSize = GetFileSize(item.source.Get(), nullptr);
+    return nullptr;
+}
+
+// Ends the current item without keeping its file; the run goes on.
+void FailCurrentItem(CopyJob& job, CopyJobHost& host, const wchar_t* reason, DWORD error)
+{
+    const std::wstring line = FailureLine(job.currentItem->destinationPath, reason, error);
+    job.currentItem.reset();
+    ++job.position;
+    ReportUnlessCancelled(job, [&] { host.Log(line.c_str()); });
+}
+
+void CompleteCurrentItem(CopyJob& job, CopyJobHost& host)
+{
+    CopyItem& item = *job.currentItem;
+    item.source.Close();
+    item.destination.Close();
+    if (wcscmp(item.writePath, item.destinationPath) != 0 &&
+        !MoveFileExW(item.writePath, item.destinationPath, MOVEFILE_REPLACE_EXISTING)) {
+        FailCurrentItem(job, host, L"cannot rename the finished copy", GetLastError());
+        return;
+    }
+    item.complete = true;
+    job.currentItem.reset();
+    ++job.position;
+}
+
+void ReportItemStart(CopyJob& job, CopyJobHost& host, const ItemPlan& plan, const std::vector<std::wstring>& lines)
+{
+    ReportUnlessCancelled(job, [&] {
+        for (const std::wstring& line : lines)
+            host.Log(line.c_str());
+        host.SetOverallProgress(job.position);
+        host.SetFileProgress(0);
+        host.SetCounterText(FormatItemCounter(plan.number, job.itemCount).c_str());
+        host.SetNameText(FormatCurrentName(plan.name).c_str());
+    });
+}
+
+}  // namespace
+
+CopyItem::~CopyItem()
+{
+    source.Close();
+    destination.Close();
+    if (written && !complete)
+        DeleteFileW(writePath);
+}
+
+void StartNextItem(CopyJob& job, CopyJobHost& host)
+{
+    ItemPlan plan;
+    if (!PlanItem(job, host, plan))
+        return;
+    std::vector<std::wstring> lines;
+    if (plan.problem && !plan.destination[0]) {
+        lines.push_back(FailureLine(plan.name.c_str(), plan.problem, 0));
+        ++job.position;
+    } else if (plan.problem) {
+        lines.push_back(FailureLine(plan.destination, plan.problem, 0));
+        ++job.position;
+    } else {
+        CreateDestinationFolder(plan.destination);
+        if (plan.skipIfExists && FileExists(plan.destination)) {
+            lines.push_back(PathLine(L"ignore", plan.destination));
+            ++job.position;
+        } else {
+            auto item = std::make_unique<CopyItem>();
+            StringCchCopyW(item->destinationPath, kPathCapacity, plan.destination);
+            DWORD error = 0;
+            const wchar_t* failure = OpenItemFiles(*item, plan.source, error);
+            lines.push_back(PathLine(L"copying", plan.destination));
+            if (failure) {
+                lines.push_back(FailureLine(plan.destination, failure, error));
+                ++job.position;   // the item's destructor removes what it created
+            } else {
+                job.currentItem = std::move(item);
+            }
+        }
+    }
+    ReportItemStart(job, host, plan, lines);
+}
+
+void CopyNextChunk(CopyJob& job, CopyJobHost& host, BYTE* chunk)
+{
+    CopyItem& item = *job.currentItem;
+    DWORD read = 0;
+    if (!ReadFile(item.source.Get(), chunk, kCopyChunkBytes, &read, nullptr)) {
+        FailCurrentItem(job, host, L"read error", GetLastError());
+        return;
+    }
+    if (read == 0) {
+        CompleteCurrentItem(job, host);
+        return;
+    }
+    DWORD written = 0;
+    if (!WriteFile(item.destination.Get(), chunk, read, &written, nullptr) || written != read) {
+        const DWORD error = GetLastError();
+        FailCurrentItem(job, host, L"write error", error ? error : ERROR_HANDLE_DISK_FULL);
+        return;
+    }
+    item.bytesCopied += read;
+    const int progress = FileProgressValue(item.sourceSize, item.bytesCopied);
+    ReportUnlessCancelled(job, [&] { host.SetFileProgress(progress); });
+    if (read < kCopyChunkBytes)
+        CompleteCurrentItem(job, host);
+}
+
+void FinishCopyRun(CopyJob& job, CopyJobHost& host)
+{
+    CopyJobLock guard(job);
+    job.runEnded = true;
+    if (job.cancelled)
+        return;   // the cancel has unticked everything and closed the dialog
+    UntickRun(job);
+    job.copyList.clear();
+    host.ClearRowChecks();
+    host.CloseDialog();
+}
+
+void UpdateElapsedTime(CopyJob& job, CopyJobHost& host)
+{
+    const DWORD elapsed = host.TickCount() - job.startTick;
+    if (!ElapsedDisplayDue(elapsed, job.lastElapsedShown))
+        return;
+    job.lastElapsedShown = elapsed;
+    const std::wstring text = FormatElapsedTime(elapsed);
+    ReportUnlessCancelled(job, [&] { host.SetElapsedText(text.c_str()); });
+}
+
+void RunCopyJob(CopyJob& job, CopyJobHost& host)
+{
+    std::vector<BYTE> chunk(kCopyChunkBytes);
+    job.startTick = host.TickCount();
+    job.lastElapsedShown = 0;
+    while (job.position < job.itemCount) {
+        if (!job.currentItem)
+            StartNextItem(job, host);
+        else if (!job.paused)
+            CopyNextChunk(job, host, chunk.data());
+        if (job.cancelled) {
+            job.currentItem.reset();
+            break;
+        }
+        UpdateElapsedTime(job, host);
+        host.Sleep(kCopyStepSleepMs);
+    }
+    FinishCopyRun(job, host);
+}
+
+DWORD WINAPI CopyWorker(LPVOID parameter)
+{
+    CopyJob& job = *static_cast<CopyJob*>(parameter);
+    RunCopyJob(job, *job.host);
+    return 0;
+}

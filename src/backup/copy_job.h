@@ -1,0 +1,196 @@
+#pragma once
+// The copy run: copies the media files of the ticked tracks from the iPod to
+// the destination folder, one 128 KiB chunk per step, on a worker thread of
+// its own. The progress dialog prepares and starts it; the worker reports
+// through a CopyJobHost, which in the program is the dialog and the main
+// window, and in tests a recorder.
+#include "db/file_handle.h"
+#include "db/records.h"
+#include "settings/settings.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+constexpr DWORD kCopyChunkBytes = 131072;
+constexpr DWORD kCopyStepSleepMs = 4;
+constexpr int kFileProgressMax = 1000;
+constexpr size_t kStatusTextCapacity = 128;   // "Copying: %s", terminator included
+constexpr DWORD kElapsedRefreshMs = 1000;
+
+// --- Pure logic -------------------------------------------------------------
+
+// Current-file progress on a scale of 0 to 1000: (1000.0 / size) * copied,
+// truncated; 0 for an empty source, never above 1000.
+int FileProgressValue(uint32_t sourceSize, uint32_t bytesCopied);
+// "Elapsed time: %02d:%02d:%02d"; the hours are not reduced modulo 24.
+std::wstring FormatElapsedTime(DWORD elapsedMs);
+// True when the display shown at `lastShownMs` is a second or more old. Both
+// are unsigned milliseconds since the start, so a wrapped tick count is fine.
+bool ElapsedDisplayDue(DWORD elapsedMs, DWORD lastShownMs);
+// "%d of %d".
+std::wstring FormatItemCounter(int number, int count);
+// "Copying: %s", cut to fit the 128-unit status text.
+std::wstring FormatCurrentName(const std::wstring& name);
+// The iPod root followed by the track's location with every ":" made "\".
+// False, with an empty path, when the result does not fit.
+bool BuildSourcePath(const wchar_t* root, const wchar_t* location, wchar_t (&path)[kPathCapacity]);
+// Where an item is written until it is complete: the destination with
+// ".part" appended. False when that does not fit, and the item is then
+// written under its own name.
+bool TemporaryPathFor(const wchar_t* destination, wchar_t (&path)[kPathCapacity]);
+
+// True when a file or folder of that name exists. Wildcards are not expanded.
+bool FileExists(const wchar_t* path);
+// Creates every missing folder of `path`. Failures are left to the file's
+// own creation to report.
+void CreateDirectoryPath(const wchar_t* path);
+
+// --- The job ----------------------------------------------------------------
+
+// What the run reads from and reports to the rest of the program. Reports are
+// made under the job's lock and never after the run was cancelled.
+class CopyJobHost {
+public:
+    virtual ~CopyJobHost() = default;
+
+    // The selected iPod's root ("E:\"); false when no iPod is selected.
+    virtual bool SourceRoot(wchar_t (&root)[kPathCapacity]) = 0;
+    virtual std::wstring RenamingRule() = 0;
+    virtual DWORD TransferOverwrite() = 0;
+    virtual DWORD TickCount() = 0;
+    virtual void Sleep(DWORD milliseconds) = 0;
+
+    virtual void Log(const wchar_t* line) = 0;
+    virtual void SetOverallProgress(int position) = 0;
+    virtual void SetFileProgress(int value) = 0;
+    virtual void SetCounterText(const wchar_t* text) = 0;
+    virtual void SetNameText(const wchar_t* text) = 0;
+    virtual void SetElapsedText(const wchar_t* text) = 0;
+    // Clears every row's check box in the media list and refreshes the counts.
+    virtual void ClearRowChecks() = 0;
+    virtual void CloseDialog() = 0;
+};
+
+// The file being copied. Written under a temporary name and renamed when
+// complete; destroying an item that was not completed removes what it wrote,
+// so a cut-short file never looks like a finished backup.
+struct CopyItem {
+    CopyItem() = default;
+    CopyItem(const CopyItem&) = delete;
+    CopyItem& operator=(const CopyItem&) = delete;
+    ~CopyItem();
+
+    uint32_t sourceSize = 0;
+    uint32_t bytesCopied = 0;
+    FileHandle source;
+    FileHandle destination;
+    wchar_t destinationPath[kPathCapacity] = {};
+    wchar_t writePath[kPathCapacity] = {};   // the temporary name, or the destination itself
+    bool written = false;                    // writePath was created by this item
+    bool complete = false;                   // renamed into place: keep it
+};
+
+// An owned kernel handle (thread, mutex).
+class KernelHandle {
+public:
+    KernelHandle() = default;
+    explicit KernelHandle(HANDLE handle) : m_handle(handle) {}
+    ~KernelHandle() { Reset(nullptr); }
+    KernelHandle(const KernelHandle&) = delete;
+    KernelHandle& operator=(const KernelHandle&) = delete;
+
+    HANDLE Get() const { return m_handle; }
+    void Reset(HANDLE handle)
+    {
+        if (m_handle)
+            CloseHandle(m_handle);
+        m_handle = handle;
+    }
+
+private:
+    HANDLE m_handle = nullptr;
+};
+
+struct CopyJob {
+    CopyJob();
+    CopyJob(const CopyJob&) = delete;
+    CopyJob& operator=(const CopyJob&) = delete;
+
+    std::vector<TrackEntry*> copyList;   // points into the library, owns nothing
+    int32_t itemCount = 0;
+    int32_t position = 0;
+    std::unique_ptr<CopyItem> currentItem;
+    std::atomic<uint32_t> paused{0};
+    std::atomic<uint32_t> cancelled{0};
+    DWORD startTick = 0;
+    DWORD lastElapsedShown = 0;
+    KernelHandle workerThread;   // kept so that the next run can wait for this one
+    wchar_t destinationFolder[kPathCapacity] = {};
+    std::unique_ptr<CopyJobHost> host;   // lives until the next run is prepared
+
+    // Held by the worker around every report to the dialog and the log and
+    // while it reads a track; held by the user-interface thread to cancel and
+    // to close the log. Once cancelled is set under it the worker touches
+    // none of them again.
+    KernelHandle lock;
+    bool runEnded = false;   // the worker has made its final reports
+};
+
+extern CopyJob g_copyJob;
+
+// Worker side: holds the job's lock for its lifetime.
+class CopyJobLock {
+public:
+    explicit CopyJobLock(CopyJob& job);
+    ~CopyJobLock();
+    CopyJobLock(const CopyJobLock&) = delete;
+    CopyJobLock& operator=(const CopyJobLock&) = delete;
+
+private:
+    CopyJob& m_job;
+};
+
+// User-interface side: waits for `handle` (a thread, or the job's lock, which
+// it then owns) while still answering the messages the worker sends, so that
+// a worker blocked in a window call cannot deadlock the wait.
+bool WaitAnsweringSentMessages(HANDLE handle);
+
+// User-interface side of the job's lock.
+class CopyJobUiLock {
+public:
+    explicit CopyJobUiLock(CopyJob& job);
+    ~CopyJobUiLock();
+    CopyJobUiLock(const CopyJobUiLock&) = delete;
+    CopyJobUiLock& operator=(const CopyJobUiLock&) = delete;
+
+private:
+    CopyJob& m_job;
+    bool m_owned;
+};
+
+// Waits until the worker of the previous run, if any, has ended.
+void WaitForCopyWorker(CopyJob& job);
+
+// Makes the job ready for a new run with `tracks`: waits for the previous
+// worker to end, then resets the list, counters and flags. User-interface thread.
+void PrepareCopyRun(CopyJob& job, std::vector<TrackEntry*> tracks, std::unique_ptr<CopyJobHost> host);
+// Starts the worker on a prepared job; false when no thread could be made.
+bool StartCopyWorker(CopyJob& job);
+// The user ended the run: no report reaches the dialog or the log after this.
+// Unticks the run's tracks and the rows at once, as the worker would at its end.
+void CancelCopyRun(CopyJob& job);
+
+// The steps of the worker; RunCopyJob is its whole loop.
+void RunCopyJob(CopyJob& job, CopyJobHost& host);
+void StartNextItem(CopyJob& job, CopyJobHost& host);
+void CopyNextChunk(CopyJob& job, CopyJobHost& host, BYTE* chunk);
+void FinishCopyRun(CopyJob& job, CopyJobHost& host);
+void UpdateElapsedTime(CopyJob& job, CopyJobHost& host);
+
+// The worker thread's procedure; its parameter is the CopyJob.
+DWORD WINAPI CopyWorker(LPVOID job);

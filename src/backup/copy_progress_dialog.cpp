@@ -1,0 +1,146 @@
+#include "backup/copy_progress_dialog.h"
+
+#include "backup/transfer_log.h"
+#include "device/ipod_list.h"
+#include "library/app_globals.h"
+#include "library/media_library.h"
+#include "library/views.h"
+#include "resource.h"
+
+#include <commctrl.h>
+#include <strsafe.h>
+
+// --- The program's side of a run ----------------------------------------------
+
+bool DialogCopyHost::SourceRoot(wchar_t (&root)[kPathCapacity])
+{
+    const wchar_t* selected = g_ipodList.GetSelectedRoot();
+    return selected && SUCCEEDED(StringCchCopyW(root, kPathCapacity, selected));
+}
+
+std::wstring DialogCopyHost::RenamingRule() { return g_settings.NamingConvertion; }
+
+DWORD DialogCopyHost::TransferOverwrite() { return g_settings.TransferOverwrite; }
+
+DWORD DialogCopyHost::TickCount() { return GetTickCount(); }
+
+void DialogCopyHost::Sleep(DWORD milliseconds) { ::Sleep(milliseconds); }
+
+void DialogCopyHost::Log(const wchar_t* line) { g_log.Write(L"%ls", line); }
+
+void DialogCopyHost::SetOverallProgress(int position)
+{
+    SendDlgItemMessageW(m_dialog, IDC_OVERALL_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+void DialogCopyHost::SetFileProgress(int value)
+{
+    SendDlgItemMessageW(m_dialog, IDC_FILE_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(value), 0);
+}
+
+void DialogCopyHost::SetCounterText(const wchar_t* text) { SetDlgItemTextW(m_dialog, IDC_ITEM_COUNTER, text); }
+
+void DialogCopyHost::SetNameText(const wchar_t* text) { SetDlgItemTextW(m_dialog, IDC_CURRENT_NAME, text); }
+
+void DialogCopyHost::SetElapsedText(const wchar_t* text) { SetDlgItemTextW(m_dialog, IDC_ELAPSED_TIME, text); }
+
+void DialogCopyHost::ClearRowChecks()
+{
+    LVITEMW item = {};
+    item.stateMask = LVIS_STATEIMAGEMASK;
+    item.state = INDEXTOSTATEIMAGEMASK(1);
+    if (g_hMainWnd)
+        SendDlgItemMessageW(g_hMainWnd, IDC_MEDIA_LIST, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+                            reinterpret_cast<LPARAM>(&item));
+    UpdateStatusCounts();
+}
+
+void DialogCopyHost::CloseDialog() { EndDialog(m_dialog, 0); }
+
+// --- The dialog ----------------------------------------------------------------
+
+namespace {
+
+const wchar_t kTitleRunning[] = L"Copying...";
+const wchar_t kTitlePaused[] = L"Copying... [Paused]";
+
+void CollectLibraryTracks(std::vector<TrackEntry*>& tracks)
+{
+    if (g_pLibrary)
+        g_pLibrary->GetCheckedTracks(tracks);
+}
+
+std::unique_ptr<CopyJobHost> MakeDialogHost(HWND dialog) { return std::make_unique<DialogCopyHost>(dialog); }
+
+INT_PTR OnInitDialog(HWND dialog, const CopyDialogSources* sources)
+{
+    // The worker of a cancelled run may still be ending its last step; the
+    // job (and the log it reports to) is shared, so let it end first.
+    WaitForCopyWorker(g_copyJob);
+    g_log.Open(kTransferLogFileName);
+
+    std::vector<TrackEntry*> tracks;
+    if (sources && sources->collectTracks)
+        sources->collectTracks(tracks);
+    else
+        CollectLibraryTracks(tracks);
+    auto host = (sources && sources->makeHost) ? sources->makeHost(dialog) : MakeDialogHost(dialog);
+    PrepareCopyRun(g_copyJob, std::move(tracks), std::move(host));
+
+    // The 32-bit range holds any item count; the 16-bit one would wrap at 65,536.
+    SendDlgItemMessageW(dialog, IDC_OVERALL_PROGRESS, PBM_SETRANGE32, 0, g_copyJob.itemCount);
+    SendDlgItemMessageW(dialog, IDC_FILE_PROGRESS, PBM_SETRANGE32, 0, kFileProgressMax);
+    SendDlgItemMessageW(dialog, IDC_OVERALL_PROGRESS, PBM_SETPOS, 0, 0);
+    StartCopyWorker(g_copyJob);
+    SetDlgItemTextW(dialog, IDC_ITEM_COUNTER, L"");
+    return TRUE;   // the focus goes to the first tab stop, Cancel
+}
+
+void OnPause(HWND dialog)
+{
+    const bool paused = (g_copyJob.paused ^= 1u) != 0;
+    SetDlgItemTextW(dialog, IDC_PAUSE, paused ? L"Resume" : L"Pause");
+    SetWindowTextW(dialog, paused ? kTitlePaused : kTitleRunning);
+}
+
+void OnCancel(HWND dialog)
+{
+    CancelCopyRun(g_copyJob);
+    EndDialog(dialog, 1);
+}
+
+void OnCommand(HWND dialog, int id)
+{
+    if (id == IDC_PAUSE)
+        OnPause(dialog);
+    else
+        OnCancel(dialog);   // Cancel, Esc and every other command
+}
+
+void OnDestroy()
+{
+    // Under the job's lock, so a log line being written finishes first.
+    CopyJobUiLock lock(g_copyJob);
+    g_log.Close();
+}
+
+}  // namespace
+
+INT_PTR CALLBACK CopyProgressDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog(dialog, reinterpret_cast<const CopyDialogSources*>(lParam));
+    case WM_COMMAND:
+        OnCommand(dialog, LOWORD(wParam));
+        return TRUE;
+    case WM_CLOSE:
+        OnCancel(dialog);
+        return TRUE;
+    case WM_DESTROY:
+        OnDestroy();
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}

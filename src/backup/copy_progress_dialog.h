@@ -1,0 +1,48 @@
+#pragma once
+// Dialog 112: the window of a copy run. Opening it prepares and starts the
+// copy job; Pause holds the run between chunks; Cancel, Esc and the close box
+// end it at once with 1; the worker ends it with 0 after the last item.
+#include "backup/copy_job.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+// The dialog's view of the program: its controls, the main window's media
+// list and counts, the selected iPod, the settings and the transfer log.
+class DialogCopyHost : public CopyJobHost {
+public:
+    explicit DialogCopyHost(HWND dialog) : m_dialog(dialog) {}
+
+    bool SourceRoot(wchar_t (&root)[kPathCapacity]) override;
+    std::wstring RenamingRule() override;
+    DWORD TransferOverwrite() override;
+    DWORD TickCount() override;
+    void Sleep(DWORD milliseconds) override;
+
+    void Log(const wchar_t* line) override;
+    void SetOverallProgress(int position) override;
+    void SetFileProgress(int value) override;
+    void SetCounterText(const wchar_t* text) override;
+    void SetNameText(const wchar_t* text) override;
+    void SetElapsedText(const wchar_t* text) override;
+    void ClearRowChecks() override;
+    void CloseDialog() override;
+
+protected:
+    HWND Dialog() const { return m_dialog; }
+
+private:
+    HWND m_dialog;
+};
+
+// What the dialog takes from the program when its parameter is 0; tests pass
+// a pointer to their own as the dialog's parameter.
+struct CopyDialogSources {
+    std::function<void(std::vector<TrackEntry*>&)> collectTracks;
+    std::function<std::unique_ptr<CopyJobHost>(HWND dialog)> makeHost;
+};
+
+INT_PTR CALLBACK CopyProgressDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
