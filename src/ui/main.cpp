@@ -1,6 +1,68 @@
+// Savanto's entry point: settings, the main window, the message loop.
+#include "library/app_globals.h"
+#include "resource.h"
+#include "settings/settings.h"
+#include "ui/main_window.h"
+
+#include <commctrl.h>
 #include <windows.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+namespace {
+
+class AcceleratorTable {
+public:
+    explicit AcceleratorTable(HACCEL table) : m_table(table) {}
+    ~AcceleratorTable()
+    {
+        if (m_table)
+            DestroyAcceleratorTable(m_table);
+    }
+    AcceleratorTable(const AcceleratorTable&) = delete;
+    AcceleratorTable& operator=(const AcceleratorTable&) = delete;
+    HACCEL Get() const { return m_table; }
+
+private:
+    HACCEL m_table;
+};
+
+// Shortcuts come before dialog navigation, so that Ctrl+A typed in the
+// search box reaches the media list's command.
+void RunMessageLoop(HWND mainWnd, HACCEL accelerators)
 {
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (accelerators && TranslateAcceleratorW(mainWnd, accelerators, &message))
+            continue;
+        if (IsDialogMessageW(mainWnd, &message))
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
+{
+    g_hInstance = instance;
+    InitCommonControls();
+    g_settings.Load();
+    g_hMainWnd = CreateMainWindow();
+    if (!g_hMainWnd) {
+        // Without its window the program could only wait unseen for ever.
+        MessageBoxW(nullptr, L"Savanto could not open its main window.", L"Savanto", MB_ICONERROR);
+        ExitProcess(1);
+    }
+    {
+        // A missing table only costs the shortcuts; the menus still work.
+        AcceleratorTable accelerators(LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCELERATORS)));
+        SetWindowPos(g_hMainWnd, nullptr, 0, 0, 0, 0, SWP_SHOWWINDOW | SWP_NOMOVE | SWP_NOSIZE);
+        RunMessageLoop(g_hMainWnd, accelerators.Get());
+    }
+    // The settings are saved and the window is gone. Scan, load and update
+    // workers may still run and use the iPod list, the library and the
+    // layout: end the process here, before the static objects they use are
+    // destroyed, instead of returning into the runtime's exit.
+    ExitProcess(0);
     return 0;
 }

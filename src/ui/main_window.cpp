@@ -1,0 +1,281 @@
+#include "ui/main_window.h"
+
+#include "device/ipod_list.h"
+#include "library/app_globals.h"
+#include "library/media_library.h"
+#include "library/views.h"
+#include "resource.h"
+#include "settings/settings.h"
+#include "ui/main_parts.h"
+#include "ui/pending_commands.h"
+#include "ui/resize_layout.h"
+#include "ui/splitter.h"
+#include "update/update_check.h"
+
+#include <commctrl.h>
+
+namespace {
+
+constexpr UINT kSearchDelayMs = 100;
+
+SplitterDrag g_splitter;
+
+bool IsBusy() { return g_busy != 0; }
+
+// The scan and load workers set g_busy themselves, but only once they run;
+// claiming it here keeps a second command that arrives before then (a quick
+// double click, arrow keys in the selector) from starting a second worker on
+// the same library.
+void StartBusyWorker(LPTHREAD_START_ROUTINE proc, LPVOID parameter)
+{
+    g_busy = 1;
+    if (!StartWorker(proc, parameter))
+        g_busy = 0;
+}
+
+// --- Start-up -------------------------------------------------------------
+
+void SetUpViews(HWND window)
+{
+    SetClassLongPtrW(window, GCLP_HICON,
+                     reinterpret_cast<LONG_PTR>(LoadIconW(g_hInstance, MAKEINTRESOURCEW(IDI_APP))));
+    InitMediaList(GetDlgItem(window, IDC_MEDIA_LIST));
+    InitPlaylistTree(GetDlgItem(window, IDC_PLAYLIST_TREE));
+    g_hStatusBar = CreateMainStatusBar(window);
+    g_busy = 0;
+    g_ipodList.AttachSelector(GetDlgItem(window, IDC_IPOD_SELECTOR));
+    g_hTooltip = CreateMainTooltips(window);
+}
+
+void BindLibrary(HWND window)
+{
+    // One library for the life of the process, never replaced or deleted.
+    if (!g_pLibrary)
+        g_pLibrary = new CMediaLibrary;
+    g_pLibrary->SetListView(GetDlgItem(window, IDC_MEDIA_LIST));
+    g_pLibrary->SetTreeView(GetDlgItem(window, IDC_PLAYLIST_TREE));
+    UpdateStatusCounts();
+}
+
+void StartBackgroundWork()
+{
+    if (g_settings.StartupIpodScan != 0)
+        StartBusyWorker(ScanThreadProc, nullptr);
+    if (g_settings.CheckForUpdates != 0)
+        StartUpdateCheck(1);
+}
+
+void SetUpLayout(HWND window)
+{
+    RECT outer;
+    GetWindowRect(window, &outer);
+    g_minTrackSize = {outer.right - outer.left, outer.bottom - outer.top};
+    g_layout.Attach(window);
+    g_layout.AddControl(IDC_MEDIA_LIST, 0, 0, 1, 1);
+    g_layout.AddControl(IDC_PLAYLIST_TREE, 0, 0, 0, 1);
+    g_layout.AddControl(IDC_CLEAR_SEARCH, 1, 0, 1, 0);
+    g_layout.AddControl(IDC_SEARCH, 0, 0, 1, 0);
+}
+
+INT_PTR OnInitDialog(HWND window)
+{
+    // The start-up scan addresses the window through g_hMainWnd from its
+    // first step, before CreateDialogParamW has returned the handle.
+    g_hMainWnd = window;
+    SetUpViews(window);
+    BindLibrary(window);
+    StartBackgroundWork();
+    SetUpLayout(window);
+    return TRUE;
+}
+
+// --- Closing --------------------------------------------------------------
+
+INT_PTR OnClose(HWND window)
+{
+    g_settings.Save();
+    DestroyWindow(window);
+    PostQuitMessage(0);
+    return TRUE;
+}
+
+// --- Layout ---------------------------------------------------------------
+
+INT_PTR OnSize(WPARAM sizeType)
+{
+    if (sizeType == SIZE_MINIMIZED)
+        return FALSE;
+    SendMessageW(g_hStatusBar, WM_SIZE, 0, 0);
+    g_layout.Apply();
+    return TRUE;
+}
+
+INT_PTR OnGetMinMaxInfo(LPARAM lParam)
+{
+    reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {g_minTrackSize.cx, g_minTrackSize.cy};
+    return FALSE;
+}
+
+// The message's coordinates are not used: the cursor's own position is.
+int CursorClientX(HWND window)
+{
+    POINT cursor = {};
+    GetCursorPos(&cursor);
+    ScreenToClient(window, &cursor);
+    return cursor.x;
+}
+
+INT_PTR OnSplitterMouse(HWND window, UINT message)
+{
+    switch (message) {
+    case WM_LBUTTONDOWN:
+        OnSplitterButtonDown(window, g_splitter, CursorClientX(window));
+        break;
+    case WM_MOUSEMOVE:
+        OnSplitterMouseMove(window, g_splitter, CursorClientX(window));
+        break;
+    default:
+        OnSplitterButtonUp(window, g_splitter);
+        break;
+    }
+    return TRUE;
+}
+
+// --- Commands -------------------------------------------------------------
+
+void OnSelectorChange(HWND window)
+{
+    if (IsBusy())
+        return;
+    SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(window, IDC_MEDIA_LIST)), TRUE);
+    // After a scan that found nothing there is no root to load.
+    const wchar_t* root = g_ipodList.GetSelectedRoot();
+    if (root)
+        StartBusyWorker(LoadThreadProc, const_cast<wchar_t*>(root));
+}
+
+void OnScan()
+{
+    if (!IsBusy())
+        StartBusyWorker(ScanThreadProc, nullptr);
+}
+
+void OnSearchTextChange(HWND window)
+{
+    KillTimer(window, IDT_SEARCH);
+    SetTimer(window, IDT_SEARCH, kSearchDelayMs, nullptr);
+}
+
+void OnClearSearch(HWND window) { SetDlgItemTextW(window, IDC_SEARCH, L""); }
+
+INT_PTR OnCommand(HWND window, int id, int notification)
+{
+    switch (id) {
+    case IDC_IPOD_SELECTOR:
+        if (notification == CBN_SELCHANGE)
+            OnSelectorChange(window);
+        break;
+    case IDC_SCAN:
+    case IDM_SCAN:
+        OnScan();
+        break;
+    case IDC_SEARCH:
+        if (notification == EN_CHANGE)
+            OnSearchTextChange(window);
+        break;
+    case IDC_CLEAR_SEARCH:
+        OnClearSearch(window);
+        break;
+    case IDM_EXIT:
+        OnClose(window);
+        break;
+    case IDM_CHECK_UPDATES:
+        StartUpdateCheck(0);
+        break;
+    default:   // Enter and Esc (1 and 2) included
+        if (!RunTickOrCopyCommand(window, id))
+            RunOtherMenuCommand(window, id);
+        break;
+    }
+    return TRUE;
+}
+
+// --- Notifications and timers ----------------------------------------------
+
+void OnPlaylistSelected()
+{
+    // The tree can report its first selection before the library exists.
+    if (!IsBusy() && g_pLibrary)
+        g_pLibrary->Refresh();
+}
+
+INT_PTR OnNotify(HWND window, const NMHDR& header)
+{
+    if (header.idFrom == IDC_PLAYLIST_TREE && header.code == TVN_SELCHANGEDW)
+        OnPlaylistSelected();
+    else if (header.idFrom == IDC_MEDIA_LIST && header.code == NM_CLICK)
+        OnMediaListClick(window);
+    else if (header.idFrom == IDC_MEDIA_LIST && header.code == NM_RCLICK)
+        OnMediaListRightClick(window);
+    return TRUE;
+}
+
+void OnSearchTimer(HWND window)
+{
+    KillTimer(window, IDT_SEARCH);
+    if (IsBusy() || !g_pLibrary)
+        return;
+    g_pLibrary->Refresh();
+    UpdateStatusCounts();
+}
+
+INT_PTR OnTimer(HWND window, UINT_PTR timer)
+{
+    if (timer == IDT_SEARCH)
+        OnSearchTimer(window);
+    else if (timer == IDT_SYNC_CHECKS)
+        OnSyncChecksTimer(window);
+    return TRUE;
+}
+
+}  // namespace
+
+bool StartWorker(LPTHREAD_START_ROUTINE proc, LPVOID parameter)
+{
+    HANDLE thread = CreateThread(nullptr, 0, proc, parameter, 0, nullptr);
+    if (!thread)
+        return false;
+    CloseHandle(thread);
+    return true;
+}
+
+HWND CreateMainWindow()
+{
+    return CreateDialogParamW(g_hInstance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDlgProc, 0);
+}
+
+INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog(window);
+    case WM_CLOSE:
+        return OnClose(window);
+    case WM_SIZE:
+        return OnSize(wParam);
+    case WM_GETMINMAXINFO:
+        return OnGetMinMaxInfo(lParam);
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+        return OnSplitterMouse(window, message);
+    case WM_COMMAND:
+        return OnCommand(window, LOWORD(wParam), HIWORD(wParam));
+    case WM_NOTIFY:
+        return OnNotify(window, *reinterpret_cast<const NMHDR*>(lParam));
+    case WM_TIMER:
+        return OnTimer(window, wParam);
+    default:
+        return FALSE;
+    }
+}

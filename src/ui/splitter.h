@@ -1,0 +1,27 @@
+#pragma once
+// The vertical splitter between the playlist tree and the media list. While
+// it is dragged only an inverted bar moves; the controls are laid out once,
+// when the button is released.
+#include <windows.h>
+
+constexpr int kSplitterBarWidth = 4;
+constexpr int kSplitterMinX = 40;
+constexpr int kSplitterMaxX = 500;
+
+// The band from the tree's right edge to 4 pixels right of it, both included.
+bool InSplitterBand(int x, int treeRight);
+int LimitSplitterX(int x);
+
+// Inverts the rectangle with a checkerboard pattern; twice restores it.
+void DrawSplitterBar(HDC dc, int x, int y, int width, int height);
+
+struct SplitterDrag {
+    bool dragging = false;
+    int lastDrawnX = 0;
+    int pendingX = 0;   // 0: the mouse has not moved since the button went down
+};
+
+// `x` is the cursor's position in the main window's client pixels.
+void OnSplitterButtonDown(HWND mainWnd, SplitterDrag& drag, int x);
+void OnSplitterMouseMove(HWND mainWnd, SplitterDrag& drag, int x);
+void OnSplitterButtonUp(HWND mainWnd, SplitterDrag& drag);
