@@ -1,0 +1,152 @@
+// The window-free parts of the library: the search match, the choice of rows,
+// the track-id index, the time text and the playlist label.
+#include "library/media_library.h"
+#include "library/views.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <limits>
+
+namespace {
+
+OwnedText Own(const wchar_t* text)
+{
+    if (!text)
+        return nullptr;
+    OwnedText copy(new wchar_t[wcslen(text) + 1]);
+    wcscpy(copy.get(), text);
+    return copy;
+}
+
+std::unique_ptr<TrackEntry> MakeTrack(uint32_t id, const wchar_t* title, const wchar_t* artist = nullptr,
+                                      const wchar_t* album = nullptr, const wchar_t* genre = nullptr)
+{
+    auto track = std::make_unique<TrackEntry>();
+    track->trackId = id;
+    track->title = Own(title);
+    track->artist = Own(artist);
+    track->album = Own(album);
+    track->genre = Own(genre);
+    return track;
+}
+
+TEST(MatchesSearch, CaseInsensitiveSubstringAnywhereInTheField)
+{
+    EXPECT_TRUE(MatchesSearch(L"The Quiet Harbour", L"harb"));
+    EXPECT_TRUE(MatchesSearch(L"The Quiet Harbour", L"THE QUIET HARBOUR")) << "the whole field";
+    EXPECT_TRUE(MatchesSearch(L"The Quiet Harbour", L"bour")) << "at the very end";
+    EXPECT_TRUE(MatchesSearch(L"Éloïse Marchand", L"éLOÏSE")) << "beyond ASCII, in the user's locale";
+    EXPECT_FALSE(MatchesSearch(L"The Quiet Harbour", L"Harbours")) << "longer than the rest of the field";
+    EXPECT_FALSE(MatchesSearch(L"abc", L"abcd"));
+    EXPECT_FALSE(MatchesSearch(L"Harbour", L"Habour"));
+}
+
+TEST(MatchesSearch, AbsentOrEmptyFieldsNeverMatch)
+{
+    EXPECT_FALSE(MatchesSearch(nullptr, L"a"));
+    EXPECT_FALSE(MatchesSearch(L"", L"a"));
+    EXPECT_FALSE(MatchesSearch(L"", L""));
+    EXPECT_TRUE(MatchesSearch(L"x", nullptr)) << "an absent search text matches everything";
+}
+
+TEST(FormatTrackTime, MinutesAndZeroPaddedSeconds)
+{
+    EXPECT_EQ(L"3:45", FormatTrackTime(225000));
+    EXPECT_EQ(L"0:05", FormatTrackTime(5000));
+    EXPECT_EQ(L"0:05", FormatTrackTime(5999)) << "truncated, not rounded";
+    EXPECT_EQ(L"62:05", FormatTrackTime(62 * 60000 + 5000)) << "no hours";
+    EXPECT_EQ(L"0:00", FormatTrackTime(0));
+}
+
+TEST(FormatTrackTime, NegativeLengthsCarryOneSign)
+{
+    EXPECT_EQ(L"-0:05", FormatTrackTime(-5000));
+    EXPECT_EQ(L"-1:05", FormatTrackTime(-65000));
+    EXPECT_EQ(L"-35791:23", FormatTrackTime(std::numeric_limits<int32_t>::min()));
+    EXPECT_EQ(L"35791:23", FormatTrackTime(std::numeric_limits<int32_t>::max()));
+}
+
+TEST(PlaylistLabel, NameFollowedByItemCountDuplicatesIncluded)
+{
+    PlaylistEntry named;
+    named.name = Own(L"Road Trip");
+    named.trackIds = {1, 2, 2, 999};
+    EXPECT_EQ(L"Road Trip (4)", PlaylistLabel(named));
+
+    PlaylistEntry unnamed;
+    unnamed.trackIds = {1, 2, 3};
+    EXPECT_EQ(L" (3)", PlaylistLabel(unnamed));
+
+    PlaylistEntry empty;
+    empty.name = Own(L"");
+    EXPECT_EQ(L" (0)", PlaylistLabel(empty));
+}
+
+class RowSelection : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        tracks.push_back(MakeTrack(10, L"Open Water", L"Mira Solenne", L"Glass Harbour", L"Jazz"));
+        tracks.push_back(MakeTrack(20, L"Slow Light", L"Paper Lanterns", L"Copper", L"Harbour Pop"));
+        tracks.push_back(MakeTrack(30, nullptr, nullptr, nullptr, nullptr));
+        tracks.push_back(MakeTrack(20, L"Second id 20", L"Idris Vane", L"Tides", L"Rock"));
+        tracks.push_back(MakeTrack(40, L"harbour lights", L"Idris Vane", nullptr, nullptr));
+        index.Rebuild(tracks);
+    }
+
+    TrackArray tracks;
+    TrackIdIndex index;
+};
+
+TEST_F(RowSelection, RootShowsEveryTrackInLibraryOrder)
+{
+    EXPECT_EQ((std::vector<int>{0, 1, 2, 3, 4}), SelectVisibleRows(tracks, index, nullptr, L""));
+    EXPECT_EQ((std::vector<int>{0, 1, 2, 3, 4}), SelectVisibleRows(tracks, index, nullptr, nullptr));
+}
+
+TEST_F(RowSelection, PlaylistShowsItsItemsInItsOrderWithDuplicates)
+{
+    PlaylistEntry playlist;
+    playlist.trackIds = {40, 10, 40, 30};
+    EXPECT_EQ((std::vector<int>{4, 0, 4, 2}), SelectVisibleRows(tracks, index, &playlist, L""));
+}
+
+TEST_F(RowSelection, PlaylistItemsWithoutTrackGetNoRowAndDuplicateIdsFindTheFirstTrack)
+{
+    PlaylistEntry playlist;
+    playlist.trackIds = {999, 20, 0, 30};
+    EXPECT_EQ((std::vector<int>{1, 2}), SelectVisibleRows(tracks, index, &playlist, L""));
+
+    PlaylistEntry none;
+    none.trackIds = {12345};
+    EXPECT_TRUE(SelectVisibleRows(tracks, index, &none, L"").empty());
+}
+
+TEST_F(RowSelection, SearchIgnoresPlaylistAndGenre)
+{
+    PlaylistEntry playlist;
+    playlist.trackIds = {30};
+    // Track 1 has "Harbour" only in its genre; track 0 in its album, track 4 in its title.
+    EXPECT_EQ((std::vector<int>{0, 4}), SelectVisibleRows(tracks, index, &playlist, L"HARBOUR"));
+    EXPECT_EQ((std::vector<int>{3, 4}), SelectVisibleRows(tracks, index, nullptr, L"vane")) << "artist";
+    EXPECT_TRUE(SelectVisibleRows(tracks, index, nullptr, L"Jazz").empty()) << "genre is not searched";
+}
+
+TEST_F(RowSelection, IndexAgreesWithALinearScanFromTheStart)
+{
+    for (uint32_t id : {10u, 20u, 30u, 40u, 41u, 0u}) {
+        int linear = -1;
+        for (size_t i = 0; i < tracks.size(); ++i) {
+            if (tracks[i]->trackId == id) {
+                linear = static_cast<int>(i);
+                break;
+            }
+        }
+        EXPECT_EQ(linear, index.Find(id)) << "id " << id;
+    }
+    index.Clear();
+    EXPECT_EQ(-1, index.Find(10));
+}
+
+}  // namespace
