@@ -43,3 +43,85 @@ prefix_start() {  # prefix_start <builddir>
 prefix_stop() {  # prefix_stop <builddir>
   WINEPREFIX=$(cd "$1" && pwd)/wineprefix $WINESERVER -k 2>/dev/null || true
 }
+
+# --- A second prefix that shows windows: the end-to-end test and the demo ---
+# <b>/wineprefix-x    Wine with its X11 driver, run on a display given by the caller
+# <b>/drives-x/e      the folder that prefix maps as E:, a removable drive
+# Its wineserver is started and stopped by whoever runs programs in it, so
+# nothing of it outlives a test or a demo.
+
+xwine_in() {  # xwine_in <builddir> <program> [args...]   (DISPLAY set by the caller)
+  local b=$1 loader arch; shift
+  loader=$(awk '/^exec/ {print $2}' "$b/wine-run")
+  arch=$(sed -n 's/^export WINEARCH=//p' "$b/wine-run")
+  WINEPREFIX=$b/wineprefix-x WINEARCH=$arch WINEDEBUG=-all \
+    WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" "$loader" "$@"
+}
+
+xprefix_init() {  # xprefix_init <builddir>   (needs DISPLAY: wineboot opens windows)
+  local b p
+  b=$(cd "$1" && pwd); p=$b/wineprefix-x
+  if [ ! -f "$p/.savanto-ready" ]; then
+    echo "prefix: creating $p" >&2
+    rm -rf "$p"
+    mkdir -p "$b/drives-x/e"
+    xwine_in "$b" wineboot -i </dev/null >/dev/null 2>&1
+    WINEPREFIX=$p $WINESERVER -w
+    # The link must exist before the next wineserver starts.
+    ln -sfn "$b/drives-x/e" "$p/dosdevices/e:"
+    xwine_in "$b" reg add 'HKLM\Software\Wine\Drives' /v e: /t REG_SZ /d floppy /f >/dev/null 2>&1
+    # Never the network from tests or the demo.
+    xwine_in "$b" reg add 'HKCU\Software\Quillmere\Savanto' /v CheckForUpdates /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    WINEPREFIX=$p $WINESERVER -w
+    touch "$p/.savanto-ready"
+  fi
+}
+
+xprefix_stop() {  # xprefix_stop <builddir>: ends every program of that prefix
+  WINEPREFIX=$(cd "$1" && pwd)/wineprefix-x $WINESERVER -k 2>/dev/null || true
+}
+
+# A private X display with a window manager (Wine's windows get title bars and
+# DestroyWindow is fast). Sets XDISPLAY_PIDS; xdisplay_stop ends what it started.
+xdisplay_start() {  # xdisplay_start  -> exports DISPLAY
+  local n i
+  XDISPLAY_PIDS=""
+  for n in $(seq 90 130); do
+    [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    local xvfb=$!
+    for i in $(seq 1 100); do
+      [ -S "/tmp/.X11-unix/X$n" ] && break
+      kill -0 $xvfb 2>/dev/null || break
+      sleep 0.05
+    done
+    if kill -0 $xvfb 2>/dev/null && [ -S "/tmp/.X11-unix/X$n" ]; then
+      export DISPLAY=":$n"
+      XDISPLAY_PIDS=$xvfb
+      openbox >/dev/null 2>&1 &
+      XDISPLAY_PIDS="$! $XDISPLAY_PIDS"
+      return 0
+    fi
+    wait $xvfb 2>/dev/null   # lost the race for this display: try the next
+  done
+  echo "no free X display" >&2
+  return 1
+}
+
+xdisplay_stop() {
+  local pid
+  for pid in $XDISPLAY_PIDS; do kill "$pid" 2>/dev/null || true; done
+  for pid in $XDISPLAY_PIDS; do wait "$pid" 2>/dev/null || true; done
+  XDISPLAY_PIDS=""
+}
+
+# Waits for a top-level window titled exactly <title>; prints its X id.
+xwait_window() {  # xwait_window <title> <seconds>
+  local i w
+  for i in $(seq 1 $(($2 * 10))); do
+    w=$(xdotool search --name "^$1\$" 2>/dev/null | head -1)
+    [ -n "$w" ] && { echo "$w"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}

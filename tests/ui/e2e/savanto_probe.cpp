@@ -1,0 +1,103 @@
+// savanto_probe wait TRACKS NAME SECONDS | savanto_probe close
+// Run in the same Wine prefix as a running Savanto.exe. "wait" waits until
+// its main window lists the iPod NAME in the selector and TRACKS rows in the
+// media list with "Items: TRACKS" in the status bar and prints what it saw;
+// exit code 0 only when everything matched. "close" sends WM_CLOSE, as the
+// window's close box does. Only messages that Windows carries between
+// processes are used.
+#include "resource.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+struct Seen {
+    int rows = -1;
+    int playlists = -1;
+    int ipods = -1;
+    std::wstring selected, status;
+};
+
+std::wstring TextOf(HWND window)
+{
+    wchar_t text[256] = {};
+    SendMessageTimeoutW(window, WM_GETTEXT, ARRAYSIZE(text), reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 2000,
+                        nullptr);
+    return text;
+}
+
+LRESULT Ask(HWND window, UINT message)
+{
+    DWORD_PTR result = static_cast<DWORD_PTR>(-1);
+    SendMessageTimeoutW(window, message, 0, 0, SMTO_BLOCK, 2000, &result);
+    return static_cast<LRESULT>(result);
+}
+
+HWND FindStatusBar(HWND main) { return FindWindowExW(main, nullptr, STATUSCLASSNAMEW, nullptr); }
+
+Seen Look(HWND main)
+{
+    Seen seen;
+    seen.rows = static_cast<int>(Ask(GetDlgItem(main, IDC_MEDIA_LIST), LVM_GETITEMCOUNT));
+    seen.playlists = static_cast<int>(Ask(GetDlgItem(main, IDC_PLAYLIST_TREE), TVM_GETCOUNT)) - 1;
+    seen.ipods = static_cast<int>(Ask(GetDlgItem(main, IDC_IPOD_SELECTOR), CB_GETCOUNT));
+    seen.selected = TextOf(GetDlgItem(main, IDC_IPOD_SELECTOR));
+    seen.status = TextOf(FindStatusBar(main));   // a status bar's text is its part 0
+    return seen;
+}
+
+bool Matches(const Seen& seen, int tracks, const std::wstring& name)
+{
+    return seen.rows == tracks && seen.ipods == 1 && seen.selected == name &&
+           seen.status == L"Items: " + std::to_wstring(tracks);
+}
+
+HWND FindMainWindow() { return FindWindowW(L"#32770", L"Savanto - iPod Backup Tool"); }
+
+int Usage()
+{
+    fwprintf(stderr, L"usage: savanto_probe wait TRACKS NAME SECONDS | savanto_probe close\n");
+    return 2;
+}
+
+int Close()
+{
+    const HWND main = FindMainWindow();
+    return main && PostMessageW(main, WM_CLOSE, 0, 0) ? 0 : 1;
+}
+
+int Wait(int tracks, const std::wstring& name, DWORD seconds)
+{
+    const DWORD start = GetTickCount();
+    HWND main = nullptr;
+    Seen seen;
+    while (GetTickCount() - start < seconds * 1000) {
+        main = main ? main : FindMainWindow();
+        if (main) {
+            seen = Look(main);
+            if (Matches(seen, tracks, name))
+                break;
+        }
+        Sleep(200);
+    }
+    wprintf(L"window %ls; selector %d item(s), selected \"%ls\"; %d playlist(s); %d row(s); status \"%ls\"\n",
+            main ? L"found" : L"not found", seen.ipods, seen.selected.c_str(), seen.playlists, seen.rows,
+            seen.status.c_str());
+    return main && Matches(seen, tracks, name) ? 0 : 1;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    const std::wstring command = argc > 1 ? argv[1] : L"";
+    if (command == L"close" && argc == 2)
+        return Close();
+    if (command == L"wait" && argc == 5)
+        return Wait(_wtoi(argv[2]), argv[3], static_cast<DWORD>(_wtoi(argv[4])));
+    return Usage();
+}
