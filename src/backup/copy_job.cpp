@@ -428,18 +428,17 @@ void RunCopyJob(CopyJob& job, CopyJobHost& host)
     std::vector<BYTE> chunk(kCopyChunkBytes);
     job.startTick = host.TickCount();
     job.lastElapsedShown = 0;
-    while (job.position < job.itemCount) {
+    while (job.position < job.itemCount && !job.cancelled) {
         if (!job.currentItem)
             StartNextItem(job, host);
         else if (!job.paused)
             CopyNextChunk(job, host, chunk.data());
-        if (job.cancelled) {
-            job.currentItem.reset();
+        if (job.cancelled)
             break;
-        }
         UpdateElapsedTime(job, host);
         host.Sleep(kCopyStepSleepMs);
     }
+    job.currentItem.reset();   // after a cancel: closes the files, removes the partial one
     FinishCopyRun(job, host);
 }
 

@@ -1,0 +1,132 @@
+#pragma once
+// Helpers of the copy job's tests: tracks, files, and a host that records
+// every report of a run and lets a test act between its steps.
+#include "backup/copy_job.h"
+#include "db/records.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace copy_test {
+
+inline OwnedText Text(const wchar_t* value)
+{
+    if (!value)
+        return nullptr;
+    const size_t length = wcslen(value);
+    OwnedText text(new wchar_t[length + 1]);
+    wmemcpy(text.get(), value, length + 1);
+    return text;
+}
+
+inline std::unique_ptr<TrackEntry> MakeTrack(const wchar_t* artist, const wchar_t* album, int number,
+                                             const wchar_t* title, const wchar_t* location)
+{
+    auto track = std::make_unique<TrackEntry>();
+    track->artist = Text(artist);
+    track->album = Text(album);
+    track->trackNumber = number;
+    track->title = Text(title);
+    track->location = Text(location);
+    track->isChecked = 1;
+    return track;
+}
+
+// Deterministic content that differs from position to position and file to file.
+inline std::vector<BYTE> Pattern(size_t size, BYTE seed)
+{
+    std::vector<BYTE> bytes(size);
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<BYTE>((i * 7 + seed + (i >> 9)) & 0xFF);
+    return bytes;
+}
+
+inline bool WriteBytes(const std::wstring& path, const std::vector<BYTE>& bytes)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const BOOL ok = bytes.empty() || WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+inline bool ReadBytes(const std::wstring& path, std::vector<BYTE>& bytes)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    bytes.assign(GetFileSize(file, nullptr), 0);
+    DWORD read = 0;
+    const BOOL ok = bytes.empty() || ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    return ok && read == bytes.size();
+}
+
+inline bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+class RecordingHost : public CopyJobHost {
+public:
+    std::wstring root;   // with its trailing backslash
+    std::wstring rule = L"<artist> - <album>\\<track> - <title>";
+    DWORD overwrite = 1;
+    DWORD clock = 0;
+    DWORD clockStepPerSleep = 4;
+
+    std::vector<std::wstring> log, counters, names, elapsed;
+    std::vector<int> overall, file;
+    int sleeps = 0, rowClears = 0, dialogCloses = 0;
+    size_t reports = 0;   // every call that reaches the dialog or the log
+
+    std::function<void(int sleepNumber)> onSleep;    // after the step, before the next
+    std::function<void(const wchar_t* line)> onLog;
+    std::function<void()> onPlan;                    // while an item is being prepared
+
+    bool SourceRoot(wchar_t (&out)[kPathCapacity]) override
+    {
+        if (root.empty() || root.size() >= kPathCapacity)
+            return false;
+        wcscpy(out, root.c_str());
+        return true;
+    }
+    std::wstring RenamingRule() override
+    {
+        if (onPlan)
+            onPlan();
+        return rule;
+    }
+    DWORD TransferOverwrite() override { return overwrite; }
+    DWORD TickCount() override { return clock; }
+    void Sleep(DWORD milliseconds) override
+    {
+        EXPECT_EQ(milliseconds, kCopyStepSleepMs);
+        clock += clockStepPerSleep;
+        ++sleeps;
+        if (onSleep)
+            onSleep(sleeps);
+    }
+
+    void Log(const wchar_t* line) override
+    {
+        ++reports;
+        log.push_back(line);
+        if (onLog)
+            onLog(line);
+    }
+    void SetOverallProgress(int position) override { ++reports, overall.push_back(position); }
+    void SetFileProgress(int value) override { ++reports, file.push_back(value); }
+    void SetCounterText(const wchar_t* text) override { ++reports, counters.push_back(text); }
+    void SetNameText(const wchar_t* text) override { ++reports, names.push_back(text); }
+    void SetElapsedText(const wchar_t* text) override { ++reports, elapsed.push_back(text); }
+    void ClearRowChecks() override { ++rowClears; }
+    void CloseDialog() override { ++reports, ++dialogCloses; }
+};
+
+}  // namespace copy_test
