@@ -1,26 +1,9 @@
 #include "ui/pending_commands.h"
 
 #include "resource.h"
+#include "ui/list_commands.h"
 
-bool RunTickOrCopyCommand(HWND, int id)
-{
-    switch (id) {
-    case IDM_CHECK_ALL:
-    case IDM_LIST_CHECK_ALL:
-    case IDM_UNCHECK_ALL:
-    case IDM_LIST_UNCHECK_ALL:
-    case IDM_INVERT_CHECKS:
-    case IDM_LIST_INVERT_CHECKS:
-    case IDM_LIST_CHECK_SELECTION:
-    case IDM_LIST_UNCHECK_SELECTION:
-    case IDC_COPY:
-    case IDM_COPY:
-    case IDM_LIST_COPY:
-        return true;   // not written yet: the command does nothing
-    default:
-        return false;
-    }
-}
+bool RunTickOrCopyCommand(HWND mainWnd, int id) { return RunListCommand(mainWnd, id); }
 
 bool RunOtherMenuCommand(HWND, int id)
 {
@@ -36,7 +19,7 @@ bool RunOtherMenuCommand(HWND, int id)
     }
 }
 
-void OnMediaListClick(HWND) {}
-void OnMediaListRightClick(HWND) {}
+void OnMediaListClick(HWND mainWnd) { ArmSyncChecksTimer(mainWnd); }
+void OnMediaListRightClick(HWND mainWnd) { ShowMediaListMenu(mainWnd); }
 
-void OnSyncChecksTimer(HWND mainWnd) { KillTimer(mainWnd, IDT_SYNC_CHECKS); }
+void OnSyncChecksTimer(HWND mainWnd) { OnSyncChecksExpired(mainWnd); }

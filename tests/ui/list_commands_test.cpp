@@ -1,0 +1,238 @@
+// The tick and copy commands on the real main window with a loaded library.
+#include "main_window_fixture.h"
+
+#include "backup/copy_job.h"
+#include "ipodgen/sample_ipod.h"
+#include "library/media_library.h"
+#include "support/test_support.h"
+#include "ui/list_commands.h"
+
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Recorded {
+    std::vector<std::wstring> messages;   // "text|caption|type"
+    int browses = 0;
+    bool browseAnswer = false;
+    int dialogs = 0;
+    std::wstring destinationAtDialog;
+};
+Recorded* g_recorded = nullptr;
+
+int RecordMessageBox(HWND, const wchar_t* text, const wchar_t* caption, UINT type)
+{
+    g_recorded->messages.push_back(std::wstring(text) + L"|" + caption + L"|" + std::to_wstring(type));
+    return IDOK;
+}
+
+bool RecordBrowse(HWND, wchar_t (&folder)[kPathCapacity])
+{
+    ++g_recorded->browses;
+    if (g_recorded->browseAnswer)
+        wcscpy(folder, L"C:\\Chosen\\");
+    return g_recorded->browseAnswer;
+}
+
+INT_PTR RecordDialog(HWND)
+{
+    ++g_recorded->dialogs;
+    g_recorded->destinationAtDialog = g_copyJob.destinationFolder;
+    return 0;
+}
+
+class ListCommandsTest : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        ipodgen::SampleIpodOptions options;
+        options.trackCount = 30;
+        options.mediaFiles = false;
+        ASSERT_TRUE(ipodgen::CreateSampleIpod(m_ipod.Path(), options, &m_tracks));
+        g_pLibrary->LoadDatabase((m_ipod.Path() + L"\\iPod_Control\\iTunes\\iTunesDB").c_str());
+        g_pLibrary->Refresh();
+        ASSERT_EQ(30, Rows());
+        m_savedActions = CopyCommands();
+        g_recorded = &m_recorded;
+        CopyCommands() = {RecordMessageBox, RecordBrowse, RecordDialog};
+    }
+    void TearDown() override
+    {
+        CopyCommands() = m_savedActions;
+        g_recorded = nullptr;
+        g_busy = 0;
+        g_pLibrary->Clear();
+        MainWindowTest::TearDown();
+    }
+
+    HWND List() const { return Item(IDC_MEDIA_LIST); }
+    int Rows() const { return static_cast<int>(SendMessageW(List(), LVM_GETITEMCOUNT, 0, 0)); }
+    void Command(int id) const { SendMessageW(m_window, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+    void Tick(int row, bool ticked) const
+    {
+        LVITEMW item = {};
+        item.stateMask = LVIS_STATEIMAGEMASK;
+        item.state = INDEXTOSTATEIMAGEMASK(ticked ? 2 : 1);
+        SendMessageW(List(), LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+    }
+    void Select(int row) const
+    {
+        LVITEMW item = {};
+        item.stateMask = LVIS_SELECTED;
+        item.state = LVIS_SELECTED;
+        SendMessageW(List(), LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+    }
+    std::vector<int> TickedRows() const
+    {
+        std::vector<int> rows;
+        for (int row = 0; row < Rows(); ++row)
+            if (IsRowTicked(List(), row))
+                rows.push_back(row);
+        return rows;
+    }
+    void ClickList() const
+    {
+        NMITEMACTIVATE click = {};
+        click.hdr.hwndFrom = List();
+        click.hdr.idFrom = IDC_MEDIA_LIST;
+        click.hdr.code = NM_CLICK;
+        SendMessageW(m_window, WM_NOTIFY, IDC_MEDIA_LIST, reinterpret_cast<LPARAM>(&click));
+    }
+
+    testing_support::TempDir m_ipod;
+    std::vector<ipodgen::SampleTrack> m_tracks;
+    CopyCommandActions m_savedActions = {};
+    Recorded m_recorded;
+};
+
+TEST_F(ListCommandsTest, CheckAllWithASearchTicksOnlyTheShownRows)
+{
+    SetDlgItemTextW(m_window, IDC_SEARCH, m_tracks[4].artist.c_str());
+    ASSERT_TRUE(PumpUntil([&] { return Rows() < 30; }));
+    const int shown = Rows();
+    ASSERT_GT(shown, 0);
+    Command(IDM_CHECK_ALL);
+    EXPECT_EQ(shown, g_pLibrary->GetCheckedCount());
+    EXPECT_EQ(L"Checked items: " + std::to_wstring(shown), StatusText(1));
+
+    SetDlgItemTextW(m_window, IDC_SEARCH, L"");
+    ASSERT_TRUE(PumpUntil([&] { return Rows() == 30; }));
+    EXPECT_EQ(static_cast<size_t>(shown), TickedRows().size());   // hidden tracks kept their marks
+    Command(IDM_LIST_UNCHECK_ALL);
+    EXPECT_EQ(0, g_pLibrary->GetCheckedCount());
+    EXPECT_EQ(L"Checked items: 0", StatusText(1));
+}
+
+TEST_F(ListCommandsTest, InvertFlipsEveryRow)
+{
+    Tick(0, true);
+    Tick(7, true);
+    Command(IDM_INVERT_CHECKS);
+    EXPECT_EQ(28, g_pLibrary->GetCheckedCount());
+    EXPECT_FALSE(IsRowTicked(List(), 0));
+    EXPECT_FALSE(IsRowTicked(List(), 7));
+    EXPECT_TRUE(IsRowTicked(List(), 29));
+    Command(IDM_LIST_INVERT_CHECKS);
+    EXPECT_EQ((std::vector<int>{0, 7}), TickedRows());
+    EXPECT_EQ(2, g_pLibrary->GetCheckedCount());
+}
+
+TEST_F(ListCommandsTest, SelectionCommandsActOnTheSelectedRowsOnly)
+{
+    Select(3);
+    Select(12);
+    Command(IDM_LIST_CHECK_SELECTION);
+    EXPECT_EQ((std::vector<int>{3, 12}), TickedRows());
+    EXPECT_EQ(2, g_pLibrary->GetCheckedCount());
+    Tick(20, true);
+    Command(IDM_LIST_UNCHECK_SELECTION);
+    EXPECT_EQ(std::vector<int>{20}, TickedRows());
+    EXPECT_EQ(1, g_pLibrary->GetCheckedCount());
+}
+
+TEST_F(ListCommandsTest, ContextMenuGreysTheSelectionItemsWithoutASelection)
+{
+    for (bool selected : {false, true}) {
+        if (selected)
+            Select(5);
+        HMENU menu = LoadMenuW(g_hInstance, MAKEINTRESOURCEW(IDR_LIST_MENU));
+        ASSERT_NE(nullptr, menu);
+        HMENU popup = GetSubMenu(menu, 0);
+        PrepareListMenu(popup, List());
+        const bool grey = !selected;
+        EXPECT_EQ(grey, (GetMenuState(popup, IDM_LIST_CHECK_SELECTION, MF_BYCOMMAND) & MF_GRAYED) != 0);
+        EXPECT_EQ(grey, (GetMenuState(popup, IDM_LIST_UNCHECK_SELECTION, MF_BYCOMMAND) & MF_GRAYED) != 0);
+        EXPECT_EQ(0u, GetMenuState(popup, IDM_LIST_CHECK_ALL, MF_BYCOMMAND) & MF_GRAYED);
+        EXPECT_EQ(0u, GetMenuState(popup, IDM_LIST_COPY, MF_BYCOMMAND) & MF_GRAYED);
+        DestroyMenu(menu);
+    }
+}
+
+TEST_F(ListCommandsTest, TickCommandsAreRefusedWhileBusy)
+{
+    g_busy = 1;
+    Command(IDM_CHECK_ALL);
+    Command(IDC_COPY);
+    g_busy = 0;
+    EXPECT_TRUE(TickedRows().empty());
+    EXPECT_TRUE(m_recorded.messages.empty());
+}
+
+TEST_F(ListCommandsTest, CopyWithNothingTickedWarnsAndOpensNothing)
+{
+    for (int id : {IDC_COPY, IDM_COPY, IDM_LIST_COPY})
+        Command(id);
+    const std::wstring expected =
+        L"No media checked for transfer|Savanto|" + std::to_wstring(static_cast<unsigned>(MB_ICONWARNING));
+    EXPECT_EQ((std::vector<std::wstring>{expected, expected, expected}), m_recorded.messages);
+    EXPECT_EQ(0, m_recorded.browses);
+    EXPECT_EQ(0, m_recorded.dialogs);
+}
+
+TEST_F(ListCommandsTest, CopyTakesTheDefaultFolderOrTheChosenOne)
+{
+    Tick(1, true);
+    Command(IDM_CHECK_ALL);   // counts the marks
+    g_settings.AskForDestPath = 0;
+    wcscpy(g_settings.DefaultDestPath, L"D:\\Default\\");
+    Command(IDM_COPY);
+    EXPECT_EQ(0, m_recorded.browses);
+    EXPECT_EQ(1, m_recorded.dialogs);
+    EXPECT_EQ(L"D:\\Default\\", m_recorded.destinationAtDialog);
+
+    g_settings.AskForDestPath = 1;
+    m_recorded.browseAnswer = false;   // the chooser was cancelled
+    Command(IDM_COPY);
+    EXPECT_EQ(1, m_recorded.browses);
+    EXPECT_EQ(1, m_recorded.dialogs);
+
+    m_recorded.browseAnswer = true;
+    Command(IDM_LIST_COPY);
+    EXPECT_EQ(2, m_recorded.dialogs);
+    EXPECT_EQ(L"C:\\Chosen\\", m_recorded.destinationAtDialog);
+    EXPECT_TRUE(m_recorded.messages.empty());
+}
+
+TEST_F(ListCommandsTest, ClickedMarksAreReadBackOnceAfterTheLastClick)
+{
+    Tick(2, true);
+    ClickList();
+    Tick(4, true);
+    ClickList();
+    EXPECT_EQ(0, g_pLibrary->GetCheckedCount());   // not before the timer
+    ASSERT_TRUE(PumpUntil([] { return g_pLibrary->GetCheckedCount() == 2; }));
+    EXPECT_EQ(L"Checked items: 2", StatusText(1));
+
+    g_busy = 1;   // refused while a scan or load runs
+    Tick(6, true);
+    ClickList();
+    PumpFor(400);
+    g_busy = 0;
+    EXPECT_EQ(2, g_pLibrary->GetCheckedCount());
+}
+
+}  // namespace
