@@ -24,6 +24,7 @@ cleanup() {
   return 0
 }
 trap cleanup EXIT
+trap "exit 1" INT TERM HUP   # so that the cleanup runs on those too
 [ $headless -eq 1 ] && xdisplay_start
 
 xprefix_init "$b"

@@ -15,6 +15,7 @@ cleanup() {
   xdisplay_stop
 }
 trap cleanup EXIT
+trap "exit 1" INT TERM HUP   # so that the cleanup runs on those too
 
 xdisplay_start
 xprefix_init "$b"
