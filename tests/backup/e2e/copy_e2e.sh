@@ -1,0 +1,84 @@
+#!/bin/bash
+# The real Savanto.exe under Wine on a private X display copies every track of
+# a simulated iPod mapped as E:: Ctrl+A ticks them all, Ctrl+T copies them to
+# the default folder. Every copy must equal its source under the renaming
+# rule's name and transfer_log.txt must list them; a screenshot of the
+# progress dialog is left under <build>/e2e/.
+# Usage: copy_e2e.sh <build dir> <source dir>
+set -euo pipefail
+b=$(cd "$1" && pwd); src=$(cd "$2" && pwd)
+tracks=40 media_bytes=1500000 name="Copy E2E iPod"
+. "$src/scripts/wine-prefix.sh"
+
+# A display prefix of its own: the UI's end-to-end test may run at the same time.
+p=$b/wineprefix-copy-x drive=$b/drives-copy-x/e work=$b/copy-e2e
+cwine() {
+  local loader arch
+  loader=$(awk '/^exec/ {print $2}' "$b/wine-run")
+  arch=$(sed -n 's/^export WINEARCH=//p' "$b/wine-run")
+  WINEPREFIX=$p WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" "$loader" "$@"
+}
+winpath() { echo "Z:$1" | tr / '\\'; }
+
+savanto_pid=""
+cleanup() {
+  WINEPREFIX=$p $WINESERVER -k 2>/dev/null || true
+  [ -n "$savanto_pid" ] && wait "$savanto_pid" 2>/dev/null || true
+  xdisplay_stop
+}
+trap cleanup EXIT
+fail() { import -window root "$b/e2e/copy-failure.png" 2>/dev/null || true; echo "FAIL: $* (screen in $b/e2e/copy-failure.png)"; exit 1; }
+
+xdisplay_start
+if [ ! -f "$p/.savanto-ready" ]; then
+  echo "prefix: creating $p" >&2
+  rm -rf "$p"; mkdir -p "$drive"
+  cwine wineboot -i </dev/null >/dev/null 2>&1
+  WINEPREFIX=$p $WINESERVER -w
+  ln -sfn "$drive" "$p/dosdevices/e:"   # before the next wineserver starts
+  cwine reg add 'HKLM\Software\Wine\Drives' /v e: /t REG_SZ /d floppy /f >/dev/null 2>&1
+  WINEPREFIX=$p $WINESERVER -w
+  touch "$p/.savanto-ready"
+fi
+
+rm -rf "$drive" "$work" && mkdir -p "$drive" "$work" "$b/e2e"
+cwine "$b/tools/make_sample_ipod.exe" "$(winpath "$drive")" --tracks $tracks --name "$name" \
+  --media-bytes $media_bytes >/dev/null
+key='HKCU\Software\Quillmere\Savanto'
+cwine reg delete "$key" /f >/dev/null 2>&1 || true
+cwine reg add "$key" /v CheckForUpdates /t REG_DWORD /d 0 /f >/dev/null 2>&1
+cwine reg add "$key" /v StartupIpodScan /t REG_DWORD /d 1 /f >/dev/null 2>&1
+cwine reg add "$key" /v AskForDestPath /t REG_DWORD /d 0 /f >/dev/null 2>&1
+cwine reg add "$key" /v TransferOverwrite /t REG_DWORD /d 1 /f >/dev/null 2>&1
+cwine reg add "$key" /v DefaultDestPath /t REG_SZ /d "$(winpath "$work/dest")" /f >/dev/null 2>&1
+
+# transfer_log.txt lands in the current folder.
+cd "$work"
+cwine "$b/src/Savanto.exe" >/dev/null 2>&1 &
+savanto_pid=$!
+window=$(xwait_window "Savanto - iPod Backup Tool" 120) || fail "no main window"
+cwine "$b/tests/ui/savanto_probe.exe" wait $tracks "$name" 120 >/dev/null || fail "the tracks did not appear"
+
+xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window" 2>/dev/null || true
+for _ in $(seq 1 50); do [ "$(xdotool getactivewindow 2>/dev/null)" = "$window" ] && break; sleep 0.1; done
+[ "$(xdotool getactivewindow 2>/dev/null)" = "$window" ] || fail "the main window could not be activated"
+xdotool key ctrl+a
+xdotool key ctrl+t
+
+dialog=$(xwait_window "Copying\.\.\." 60) || fail "no progress dialog after Ctrl+A, Ctrl+T"
+sleep 0.5   # a few chunks in, so the bars show progress
+shot=$b/e2e/copy-progress-dialog.png
+import -window root "$shot"
+
+# The run has ended when its dialog is gone; the dialog closes the log as it goes.
+for _ in $(seq 1 3000); do
+  xdotool search --name "^Copying" >/dev/null 2>&1 || break
+  sleep 0.1
+done
+xdotool search --name "^Copying" >/dev/null 2>&1 && fail "the copy did not end"
+
+cwine "$b/tests/backup/copy_e2e_check.exe" $tracks $media_bytes "$(winpath "$work/dest")" \
+  "$(winpath "$work/transfer_log.txt")" || fail "the copies or the log are not as expected"
+cwine "$b/tests/ui/savanto_probe.exe" close >/dev/null || true
+for _ in $(seq 1 300); do kill -0 "$savanto_pid" 2>/dev/null || break; sleep 0.1; done
+echo "PASS: screenshot $shot"

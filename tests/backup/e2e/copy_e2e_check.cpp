@@ -1,0 +1,135 @@
+// copy_e2e_check TRACKS MEDIA_BYTES DEST_FOLDER LOG_FILE
+// After Savanto.exe copied every track of a sample iPod made with
+// make_sample_ipod --tracks TRACKS --media-bytes MEDIA_BYTES: each copy must
+// be byte-identical to its source under the default renaming rule's name,
+// nothing else may lie in the destination, and the transfer log must hold one
+// line per track in library order. Prints what differs; exit code 0 when all matched.
+#include "backup/renaming_rule.h"
+#include "ipodgen/sample_ipod.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+OwnedText Owned(const std::wstring& text)
+{
+    OwnedText owned(new wchar_t[text.size() + 1]);
+    wmemcpy(owned.get(), text.c_str(), text.size() + 1);
+    return owned;
+}
+
+bool ReadAll(const std::wstring& path, std::vector<BYTE>& bytes)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    bytes.assign(GetFileSize(file, nullptr), 0);
+    DWORD read = 0;
+    const BOOL ok = bytes.empty() || ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    return ok && read == bytes.size();
+}
+
+std::vector<std::wstring> LogLines(const std::wstring& path)
+{
+    std::vector<BYTE> bytes;
+    std::vector<std::wstring> lines;
+    if (!ReadAll(path, bytes))
+        return lines;
+    const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    size_t start = 0;
+    for (size_t end; (end = text.find(L"\r\n", start)) != std::wstring::npos; start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+    if (start != text.size())
+        lines.push_back(L"<unterminated> " + text.substr(start));
+    return lines;
+}
+
+void CountFiles(const std::wstring& folder, int& count)
+{
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            CountFiles(folder + L"\\" + name, count);
+        else
+            ++count;
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc != 5) {
+        fwprintf(stderr, L"usage: copy_e2e_check TRACKS MEDIA_BYTES DEST_FOLDER LOG_FILE\n");
+        return 2;
+    }
+    const auto tracks = ipodgen::SampleTracks(_wtoi(argv[1]), static_cast<uint32_t>(_wtoi(argv[2])));
+    const std::wstring folder = argv[3];
+    const std::vector<std::wstring> log = LogLines(argv[4]);
+    const wchar_t* rule = L"<artist> - <album>\\<track> - <title>";
+
+    int failures = 0, copies = 0;
+    std::set<std::wstring> made;
+    std::vector<std::wstring> expectedLog;
+    for (const auto& sample : tracks) {
+        TrackEntry track;
+        track.artist = Owned(sample.artist);
+        track.album = Owned(sample.album);
+        track.title = Owned(sample.title);
+        track.trackNumber = sample.trackNumber;
+        track.location = Owned(sample.location);
+        wchar_t destination[kPathCapacity];
+        if (!FormDestinationPath(folder.c_str(), ApplyRenamingRule(rule, track), sample.location.c_str(),
+                                 destination)) {
+            fwprintf(stderr, L"no destination for track %u\n", sample.trackId);
+            ++failures;
+            continue;
+        }
+        // Two tracks with one name: the first is copied, the second skipped.
+        const bool first = made.insert(destination).second;
+        expectedLog.push_back(std::wstring(first ? L"copying: " : L"ignore: ") + destination);
+        if (!first)
+            continue;
+        ++copies;
+        std::vector<BYTE> copied;
+        if (!ReadAll(destination, copied)) {
+            fwprintf(stderr, L"missing: %ls\n", destination);
+            ++failures;
+        } else if (copied != ipodgen::SampleMediaContent(sample)) {
+            fwprintf(stderr, L"differs (%zu bytes): %ls\n", copied.size(), destination);
+            ++failures;
+        }
+    }
+    if (log != expectedLog) {
+        fwprintf(stderr, L"transfer_log.txt has %zu lines, %zu expected\n", log.size(), expectedLog.size());
+        for (size_t i = 0; i < log.size() || i < expectedLog.size(); ++i) {
+            const std::wstring got = i < log.size() ? log[i] : L"<none>";
+            const std::wstring want = i < expectedLog.size() ? expectedLog[i] : L"<none>";
+            if (got != want)
+                fwprintf(stderr, L"  line %zu: got '%ls', expected '%ls'\n", i + 1, got.c_str(), want.c_str());
+        }
+        ++failures;
+    }
+    int files = 0;
+    CountFiles(folder, files);
+    if (files != copies) {
+        fwprintf(stderr, L"%d files in the destination, %d expected\n", files, copies);
+        ++failures;
+    }
+    wprintf(L"%d tracks, %d copies checked, %zu log lines, %d failures\n", static_cast<int>(tracks.size()), copies,
+            log.size(), failures);
+    return failures == 0 ? 0 : 1;
+}
