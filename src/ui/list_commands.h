@@ -7,7 +7,7 @@
 
 // What the Copy command shows and opens; tests put their own in place.
 struct CopyCommandActions {
-    int (*messageBox)(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type);
+    int(WINAPI* messageBox)(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type);
     bool (*browseForFolder)(HWND owner, wchar_t (&folder)[kPathCapacity]);
     INT_PTR (*runCopyDialog)(HWND owner);
 };

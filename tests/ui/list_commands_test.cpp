@@ -23,7 +23,7 @@ struct Recorded {
 };
 Recorded* g_recorded = nullptr;
 
-int RecordMessageBox(HWND, const wchar_t* text, const wchar_t* caption, UINT type)
+int WINAPI RecordMessageBox(HWND, const wchar_t* text, const wchar_t* caption, UINT type)
 {
     g_recorded->messages.push_back(std::wstring(text) + L"|" + caption + L"|" + std::to_wstring(type));
     return IDOK;
