@@ -16,7 +16,11 @@ int FileProgressValue(uint32_t sourceSize, uint32_t bytesCopied)
 {
     if (sourceSize == 0)
         return 0;
-    const double value = (1000.0 / static_cast<double>(sourceSize)) * static_cast<double>(bytesCopied);
+    // Each step rounded to double, as the values to the unit rely on (19 bytes
+    // end at 999): the i686 build's x87 registers would otherwise keep extra
+    // bits between the division and the product.
+    volatile double scale = 1000.0 / static_cast<double>(sourceSize);
+    volatile double value = scale * static_cast<double>(bytesCopied);
     // A source that grew while it was copied must not push the bar past its end.
     return std::min(static_cast<int>(value), kFileProgressMax);
 }
