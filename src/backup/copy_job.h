@@ -5,6 +5,7 @@
 // through a CopyJobHost, which in the program is the dialog and the main
 // window, and in tests a recorder.
 #include "db/file_handle.h"
+#include "db/scoped_handle.h"
 #include "db/records.h"
 #include "settings/settings.h"
 
@@ -95,27 +96,6 @@ struct CopyItem {
     bool complete = false;                   // renamed into place: keep it
 };
 
-// An owned kernel handle (thread, mutex).
-class KernelHandle {
-public:
-    KernelHandle() = default;
-    explicit KernelHandle(HANDLE handle) : m_handle(handle) {}
-    ~KernelHandle() { Reset(nullptr); }
-    KernelHandle(const KernelHandle&) = delete;
-    KernelHandle& operator=(const KernelHandle&) = delete;
-
-    HANDLE Get() const { return m_handle; }
-    void Reset(HANDLE handle)
-    {
-        if (m_handle)
-            CloseHandle(m_handle);
-        m_handle = handle;
-    }
-
-private:
-    HANDLE m_handle = nullptr;
-};
-
 struct CopyJob {
     CopyJob();
     CopyJob(const CopyJob&) = delete;
@@ -129,7 +109,7 @@ struct CopyJob {
     std::atomic<uint32_t> cancelled{0};
     DWORD startTick = 0;
     DWORD lastElapsedShown = 0;
-    KernelHandle workerThread;   // kept so that the next run can wait for this one
+    ScopedKernelHandle workerThread;   // kept so that the next run can wait for this one
     wchar_t destinationFolder[kPathCapacity] = {};
     std::unique_ptr<CopyJobHost> host;   // lives until the next run is prepared
 
@@ -137,7 +117,7 @@ struct CopyJob {
     // while it reads a track; held by the user-interface thread to cancel and
     // to close the log. Once cancelled is set under it the worker touches
     // none of them again.
-    KernelHandle lock;
+    ScopedKernelHandle lock;
     bool runEnded = false;   // the worker has made its final reports
 };
 

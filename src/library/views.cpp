@@ -1,5 +1,6 @@
 #include "library/views.h"
 
+#include "db/scoped_handle.h"
 #include "library/app_globals.h"
 #include "library/media_library.h"
 #include "resource.h"
@@ -12,23 +13,6 @@
 #include <strsafe.h>   // after the standard headers, whose names it poisons
 
 namespace {
-
-// Owns an icon handle until it has been copied into an image list.
-class IconHandle {
-public:
-    explicit IconHandle(HICON icon) : m_icon(icon) {}
-    ~IconHandle()
-    {
-        if (m_icon)
-            DestroyIcon(m_icon);
-    }
-    IconHandle(const IconHandle&) = delete;
-    IconHandle& operator=(const IconHandle&) = delete;
-    HICON Get() const { return m_icon; }
-
-private:
-    HICON m_icon;
-};
 
 struct ColumnSpec {
     const wchar_t* heading;
@@ -52,7 +36,7 @@ HICON ShellSmallIcon(const wchar_t* fileName)
 
 void AddIcon(HIMAGELIST images, HICON icon)
 {
-    IconHandle owned(icon);   // the image list keeps its own copy
+    ScopedIcon owned(icon);   // the image list keeps its own copy
     if (owned.Get())
         ImageList_AddIcon(images, owned.Get());
 }

@@ -1,5 +1,7 @@
 #include "settings/settings.h"
 
+#include "db/scoped_handle.h"
+
 #include <shlobj.h>
 #include <shlwapi.h>
 #include <strsafe.h>
@@ -8,28 +10,16 @@ Settings g_settings;
 
 namespace {
 
-// Owns one open registry key; closed exactly once, on every path.
-class RegistryKey {
-public:
-    explicit RegistryKey(REGSAM access)
-    {
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, settings_names::kKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, access,
-                            nullptr, &m_key, nullptr) != ERROR_SUCCESS)
-            m_key = nullptr;
-    }
-    ~RegistryKey()
-    {
-        if (m_key)
-            RegCloseKey(m_key);
-    }
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
-
-    HKEY Get() const { return m_key; }
-
-private:
-    HKEY m_key = nullptr;
-};
+// Opens (creating when missing) the preferences key; an empty owner when
+// that fails, and every read or write then keeps to its default.
+ScopedRegistryKey OpenSettingsKey(REGSAM access)
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, settings_names::kKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, access,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return ScopedRegistryKey();
+    return ScopedRegistryKey(key);
+}
 
 void CopyDefaultText(wchar_t* buffer, DWORD capacity, const wchar_t* defaultText)
 {
@@ -114,7 +104,7 @@ void Settings::Load()
 {
     namespace names = settings_names;
     namespace defaults = settings_defaults;
-    RegistryKey key(KEY_READ);
+    const ScopedRegistryKey key = OpenSettingsKey(KEY_READ);
     RegReadString(key.Get(), names::kDefaultDestPath, DefaultDestPath, kPathCapacity, defaults::kDefaultDestPath);
     RegReadString(key.Get(), names::kNamingConvertion, NamingConvertion, kPathCapacity, defaults::kNamingConvertion);
     RegReadDword(key.Get(), names::kGridLines, &GridLines, defaults::kGridLines);
@@ -130,7 +120,7 @@ void Settings::Load()
 void Settings::Save()
 {
     namespace names = settings_names;
-    RegistryKey key(KEY_WRITE);
+    const ScopedRegistryKey key = OpenSettingsKey(KEY_WRITE);
     RegWriteString(key.Get(), names::kDefaultDestPath, DefaultDestPath);
     RegWriteString(key.Get(), names::kNamingConvertion, NamingConvertion);
     RegWriteDword(key.Get(), names::kGridLines, GridLines);

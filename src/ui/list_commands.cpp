@@ -3,6 +3,7 @@
 #include "backup/copy_job.h"
 #include "backup/copy_progress_dialog.h"
 #include "backup/folder_browser.h"
+#include "db/scoped_handle.h"
 #include "library/app_globals.h"
 #include "library/media_library.h"
 #include "library/views.h"
@@ -72,23 +73,6 @@ void RunTickCommand(HWND mainWnd, int id)
     }
     SyncAndCount();
 }
-
-// Owns a menu loaded from the resources.
-class LoadedMenu {
-public:
-    explicit LoadedMenu(HMENU menu) : m_menu(menu) {}
-    ~LoadedMenu()
-    {
-        if (m_menu)
-            DestroyMenu(m_menu);
-    }
-    LoadedMenu(const LoadedMenu&) = delete;
-    LoadedMenu& operator=(const LoadedMenu&) = delete;
-    HMENU Get() const { return m_menu; }
-
-private:
-    HMENU m_menu;
-};
 
 }  // namespace
 
@@ -181,7 +165,7 @@ void PrepareListMenu(HMENU popup, HWND list)
 
 void ShowMediaListMenu(HWND mainWnd)
 {
-    LoadedMenu menu(LoadMenuW(g_hInstance, MAKEINTRESOURCEW(IDR_LIST_MENU)));
+    ScopedMenu menu(LoadMenuW(g_hInstance, MAKEINTRESOURCEW(IDR_LIST_MENU)));
     const HMENU popup = menu.Get() ? GetSubMenu(menu.Get(), 0) : nullptr;
     if (!popup)
         return;

@@ -1,4 +1,5 @@
 // Savanto's entry point: settings, the main window, the message loop.
+#include "db/scoped_handle.h"
 #include "library/app_globals.h"
 #include "resource.h"
 #include "settings/settings.h"
@@ -8,22 +9,6 @@
 #include <windows.h>
 
 namespace {
-
-class AcceleratorTable {
-public:
-    explicit AcceleratorTable(HACCEL table) : m_table(table) {}
-    ~AcceleratorTable()
-    {
-        if (m_table)
-            DestroyAcceleratorTable(m_table);
-    }
-    AcceleratorTable(const AcceleratorTable&) = delete;
-    AcceleratorTable& operator=(const AcceleratorTable&) = delete;
-    HACCEL Get() const { return m_table; }
-
-private:
-    HACCEL m_table;
-};
 
 // Shortcuts come before dialog navigation, so that Ctrl+A typed in the
 // search box reaches the media list's command.
@@ -55,7 +40,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     }
     {
         // A missing table only costs the shortcuts; the menus still work.
-        AcceleratorTable accelerators(LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCELERATORS)));
+        ScopedAccelerators accelerators(LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCELERATORS)));
         SetWindowPos(g_hMainWnd, nullptr, 0, 0, 0, 0, SWP_SHOWWINDOW | SWP_NOMOVE | SWP_NOSIZE);
         RunMessageLoop(g_hMainWnd, accelerators.Get());
     }

@@ -1,28 +1,11 @@
 #include "ui/splitter.h"
 
+#include "db/scoped_handle.h"
 #include "library/app_globals.h"
 #include "resource.h"
 #include "ui/resize_layout.h"
 
 namespace {
-
-// Owns a GDI object and deletes it once.
-template <typename T>
-class GdiObject {
-public:
-    explicit GdiObject(T handle) : m_handle(handle) {}
-    ~GdiObject()
-    {
-        if (m_handle)
-            DeleteObject(m_handle);
-    }
-    GdiObject(const GdiObject&) = delete;
-    GdiObject& operator=(const GdiObject&) = delete;
-    T Get() const { return m_handle; }
-
-private:
-    T m_handle;
-};
 
 class ClientDc {
 public:
@@ -83,8 +66,8 @@ void DrawSplitterBar(HDC dc, int x, int y, int width, int height)
     // Eight rows of one byte each, every row padded to 16 bits.
     static const BYTE kCheckerboard[16] = {0xAA, 0, 0x55, 0, 0xAA, 0, 0x55, 0,
                                            0xAA, 0, 0x55, 0, 0xAA, 0, 0x55, 0};
-    GdiObject<HBITMAP> pattern(CreateBitmap(8, 8, 1, 1, kCheckerboard));
-    GdiObject<HBRUSH> brush(CreatePatternBrush(pattern.Get()));
+    ScopedGdiObject<HBITMAP> pattern(CreateBitmap(8, 8, 1, 1, kCheckerboard));
+    ScopedGdiObject<HBRUSH> brush(CreatePatternBrush(pattern.Get()));
     if (!brush.Get())
         return;
     SetBrushOrgEx(dc, x, y, nullptr);

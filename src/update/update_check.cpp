@@ -1,5 +1,6 @@
 #include "update/update_check.h"
 
+#include "db/scoped_handle.h"
 #include "library/app_globals.h"
 
 #include <shellapi.h>
@@ -26,21 +27,7 @@ std::wstring g_serverOverride;   // empty: the built-in server
 update_testing::MessageBoxFn g_messageBox = nullptr;
 update_testing::OpenPageFn g_openPage = nullptr;
 
-class InternetHandle {
-public:
-    explicit InternetHandle(HINTERNET handle) : m_handle(handle) {}
-    ~InternetHandle()
-    {
-        if (m_handle)
-            InternetCloseHandle(m_handle);
-    }
-    InternetHandle(const InternetHandle&) = delete;
-    InternetHandle& operator=(const InternetHandle&) = delete;
-    HINTERNET Get() const { return m_handle; }
-
-private:
-    HINTERNET m_handle;
-};
+using InternetHandle = ScopedHandle<HINTERNET, InternetCloseHandle>;
 
 int ShowBox(const wchar_t* text, const wchar_t* caption, UINT style)
 {
