@@ -1,6 +1,7 @@
 #include "backup/copy_job.h"
 
 #include "backup/renaming_rule.h"
+#include "backup/transfer_log.h"
 
 #include <shlwapi.h>
 #include <strsafe.h>
@@ -266,7 +267,7 @@ void CreateDestinationFolder(const wchar_t* destination)
 
 std::wstring FailureLine(const wchar_t* path, const wchar_t* reason, DWORD error)
 {
-    wchar_t line[512];
+    wchar_t line[kLogLineCapacity];
     if (error)
         StringCchPrintfW(line, ARRAYSIZE(line), L"failed: %ls (%ls, error %lu)", path, reason, error);
     else
@@ -274,10 +275,10 @@ std::wstring FailureLine(const wchar_t* path, const wchar_t* reason, DWORD error
     return line;
 }
 
-std::wstring PathLine(const wchar_t* kind, const wchar_t* path)
+std::wstring PathLine(const wchar_t* format, const wchar_t* path)
 {
-    wchar_t line[512];
-    StringCchPrintfW(line, ARRAYSIZE(line), L"%ls: %ls", kind, path);
+    wchar_t line[kLogLineCapacity];
+    StringCchPrintfW(line, ARRAYSIZE(line), format, path);
     return line;
 }
 
@@ -361,14 +362,14 @@ void StartNextItem(CopyJob& job, CopyJobHost& host)
     } else {
         CreateDestinationFolder(plan.destination);
         if (plan.skipIfExists && FileExists(plan.destination)) {
-            lines.push_back(PathLine(L"ignore", plan.destination));
+            lines.push_back(PathLine(kLogIgnore, plan.destination));
             ++job.position;
         } else {
             auto item = std::make_unique<CopyItem>();
             StringCchCopyW(item->destinationPath, kPathCapacity, plan.destination);
             DWORD error = 0;
             const wchar_t* failure = OpenItemFiles(*item, plan.source, error);
-            lines.push_back(PathLine(L"copying", plan.destination));
+            lines.push_back(PathLine(kLogCopying, plan.destination));
             if (failure) {
                 lines.push_back(FailureLine(plan.destination, failure, error));
                 ++job.position;   // the item's destructor removes what it created

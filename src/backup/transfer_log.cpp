@@ -17,11 +17,6 @@ private:
     SRWLOCK& m_lock;
 };
 
-bool IsHighSurrogate(wchar_t c)
-{
-    return c >= 0xD800 && c <= 0xDBFF;
-}
-
 }  // namespace
 
 size_t FormatLogLine(wchar_t (&line)[kLogLineCapacity], const wchar_t* format, va_list args)
@@ -31,7 +26,7 @@ size_t FormatLogLine(wchar_t (&line)[kLogLineCapacity], const wchar_t* format, v
     size_t length = 0;
     StringCchLengthW(line, kLogTextLimit + 1, &length);
     // A cut text must not end in half a character.
-    if (result == STRSAFE_E_INSUFFICIENT_BUFFER && length > 0 && IsHighSurrogate(line[length - 1]))
+    if (result == STRSAFE_E_INSUFFICIENT_BUFFER && length > 0 && IS_HIGH_SURROGATE(line[length - 1]))
         --length;
     line[length++] = L'\r';
     line[length++] = L'\n';

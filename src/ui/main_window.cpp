@@ -6,8 +6,8 @@
 #include "library/views.h"
 #include "resource.h"
 #include "settings/settings.h"
+#include "ui/list_commands.h"
 #include "ui/main_parts.h"
-#include "ui/pending_commands.h"
 #include "ui/resize_layout.h"
 #include "ui/splitter.h"
 #include "update/update_check.h"
@@ -192,9 +192,11 @@ INT_PTR OnCommand(HWND window, int id, int notification)
     case IDM_CHECK_UPDATES:
         StartUpdateCheck(0);
         break;
-    default:   // Enter and Esc (1 and 2) included
-        if (!RunTickOrCopyCommand(window, id))
-            RunOtherMenuCommand(window, id);
+    default:
+        // Tick and copy commands. Enter and Esc (1 and 2) do nothing, and so,
+        // until they are written, do eject, help, About, grid lines and
+        // Preferences.
+        RunListCommand(window, id);
         break;
     }
     return TRUE;
@@ -214,9 +216,9 @@ INT_PTR OnNotify(HWND window, const NMHDR& header)
     if (header.idFrom == IDC_PLAYLIST_TREE && header.code == TVN_SELCHANGEDW)
         OnPlaylistSelected();
     else if (header.idFrom == IDC_MEDIA_LIST && header.code == NM_CLICK)
-        OnMediaListClick(window);
+        ArmSyncChecksTimer(window);
     else if (header.idFrom == IDC_MEDIA_LIST && header.code == NM_RCLICK)
-        OnMediaListRightClick(window);
+        ShowMediaListMenu(window);
     return TRUE;
 }
 
@@ -234,7 +236,7 @@ INT_PTR OnTimer(HWND window, UINT_PTR timer)
     if (timer == IDT_SEARCH)
         OnSearchTimer(window);
     else if (timer == IDT_SYNC_CHECKS)
-        OnSyncChecksTimer(window);
+        OnSyncChecksExpired(window);
     return TRUE;
 }
 
