@@ -10,16 +10,18 @@ target=${1:-i686}
 case $target in i686|x86_64) ;; *) echo "usage: scripts/demo.sh [i686|x86_64]" >&2; exit 2 ;; esac
 b=build/$target
 tracks=${DEMO_TRACKS:-120}
+prefix=wineprefix-demo
 
 ./scripts/setup.sh
 ./scripts/build.sh "$target"
 . scripts/wine-prefix.sh
 b=$(cd "$b" && pwd)
+drive=$(xprefix_drive "$b" $prefix)
 
 headless=0
 [ -n "${DISPLAY:-}" ] || headless=1
 cleanup() {
-  xprefix_stop "$b"
+  xprefix_stop "$b" $prefix
   [ $headless -eq 1 ] && xdisplay_stop
   return 0
 }
@@ -27,23 +29,23 @@ trap cleanup EXIT
 trap "exit 1" INT TERM HUP   # so that the cleanup runs on those too
 [ $headless -eq 1 ] && xdisplay_start
 
-xprefix_init "$b"
-rm -rf "$b/drives-x/e" && mkdir -p "$b/drives-x/e"
-xwine_in "$b" "$b/tools/make_sample_ipod.exe" "Z:$b/drives-x/e" --tracks "$tracks" --name "Savanto Sample iPod"
-xwine_in "$b" reg add 'HKCU\Software\Quillmere\Savanto' /v StartupIpodScan /t REG_DWORD /d 1 /f >/dev/null 2>&1
+xprefix_init "$b" $prefix
+rm -rf "$drive" && mkdir -p "$drive"
+xwine_in "$b" $prefix "$b/tools/make_sample_ipod.exe" "Z:$drive" --tracks "$tracks" --name "Savanto Sample iPod"
+xwine_in "$b" $prefix reg add 'HKCU\Software\Quillmere\Savanto' /v StartupIpodScan /t REG_DWORD /d 1 /f >/dev/null 2>&1
 
 if [ $headless -eq 0 ]; then
   echo "demo: Savanto is starting on $DISPLAY with the sample iPod as E: (close its window to end)"
-  xwine_in "$b" "$b/src/Savanto.exe"
+  xwine_in "$b" $prefix "$b/src/Savanto.exe"
   exit 0
 fi
 
-xwine_in "$b" "$b/src/Savanto.exe" >/dev/null 2>&1 &
+xwine_in "$b" $prefix "$b/src/Savanto.exe" >/dev/null 2>&1 &
 window=$(xwait_window "Savanto - iPod Backup Tool" 300) || { echo "demo: Savanto's window did not open" >&2; exit 1; }
-xwine_in "$b" "$b/tests/ui/savanto_probe.exe" wait "$tracks" "Savanto Sample iPod" 300 || true
+xwine_in "$b" $prefix "$b/tests/ui/savanto_probe.exe" wait "$tracks" "Savanto Sample iPod" 300 || true
 sleep 0.5
 mkdir -p "$b/demo"
 shot=$b/demo/savanto-demo.png
 import -frame -window "$window" "$shot"
-xwine_in "$b" "$b/tests/ui/savanto_probe.exe" close || true
+xwine_in "$b" $prefix "$b/tests/ui/savanto_probe.exe" close || true
 echo "demo: no display, so Savanto ran headless; its window: $shot"

@@ -13,9 +13,15 @@ wine_in() {  # wine_in <builddir> <program> [args...]
   "$b/wine-run" "$@"
 }
 
+# Drive F: carries a volume label, for the tests of iPods named by theirs. Wine
+# reads it when its services start, so it is written before prefix_start.
+SAVANTO_F_LABEL="SAVANTO F"
+
 prefix_init() {  # prefix_init <builddir>
   local b p l
   b=$(cd "$1" && pwd); p=$b/wineprefix
+  mkdir -p "$b/drives/f"
+  printf '%s' "$SAVANTO_F_LABEL" > "$b/drives/f/.windows-label"
   [ -f "$p/.savanto-ready" ] && return 0
   echo "prefix: creating $p" >&2
   rm -rf "$p"
@@ -44,41 +50,46 @@ prefix_stop() {  # prefix_stop <builddir>
   WINEPREFIX=$(cd "$1" && pwd)/wineprefix $WINESERVER -k 2>/dev/null || true
 }
 
-# --- A second prefix that shows windows: the end-to-end test and the demo ---
-# <b>/wineprefix-x    Wine with its X11 driver, run on a display given by the caller
-# <b>/drives-x/e      the folder that prefix maps as E:, a removable drive
-# Its wineserver is started and stopped by whoever runs programs in it, so
-# nothing of it outlives a test or a demo.
+# --- Prefixes that show windows: the end-to-end tests and the demo ---
+# <b>/<name>      Wine with its X11 driver, run on a display given by the caller
+# <b>/<name>-e    the folder that prefix maps as E:, a removable drive
+# Each user names its own prefix, so that the tests and the demo can run side
+# by side; its wineserver is started and stopped by whoever runs programs in it,
+# so nothing of it outlives a test or a demo.
 
-xwine_in() {  # xwine_in <builddir> <program> [args...]   (DISPLAY set by the caller)
-  local b=$1 loader arch; shift
+xwine_in() {  # xwine_in <builddir> <name> <program> [args...]   (DISPLAY set by the caller)
+  local b=$1 name=$2 loader arch; shift 2
   loader=$(awk '/^exec/ {print $2}' "$b/wine-run")
   arch=$(sed -n 's/^export WINEARCH=//p' "$b/wine-run")
-  WINEPREFIX=$b/wineprefix-x WINEARCH=$arch WINEDEBUG=-all \
+  WINEPREFIX=$b/$name WINEARCH=$arch WINEDEBUG=-all \
     WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" "$loader" "$@"
 }
 
-xprefix_init() {  # xprefix_init <builddir>   (needs DISPLAY: wineboot opens windows)
-  local b p
-  b=$(cd "$1" && pwd); p=$b/wineprefix-x
+xprefix_drive() {  # xprefix_drive <builddir> <name>: the folder mapped as E:
+  echo "$1/$2-e"
+}
+
+xprefix_init() {  # xprefix_init <builddir> <name>   (needs DISPLAY: wineboot opens windows)
+  local b p drive
+  b=$(cd "$1" && pwd); p=$b/$2; drive=$(xprefix_drive "$b" "$2")
   if [ ! -f "$p/.savanto-ready" ]; then
     echo "prefix: creating $p" >&2
     rm -rf "$p"
-    mkdir -p "$b/drives-x/e"
-    xwine_in "$b" wineboot -i </dev/null >/dev/null 2>&1
+    mkdir -p "$drive"
+    xwine_in "$b" "$2" wineboot -i </dev/null >/dev/null 2>&1
     WINEPREFIX=$p $WINESERVER -w
     # The link must exist before the next wineserver starts.
-    ln -sfn "$b/drives-x/e" "$p/dosdevices/e:"
-    xwine_in "$b" reg add 'HKLM\Software\Wine\Drives' /v e: /t REG_SZ /d floppy /f >/dev/null 2>&1
+    ln -sfn "$drive" "$p/dosdevices/e:"
+    xwine_in "$b" "$2" reg add 'HKLM\Software\Wine\Drives' /v e: /t REG_SZ /d floppy /f >/dev/null 2>&1
     # Never the network from tests or the demo.
-    xwine_in "$b" reg add 'HKCU\Software\Quillmere\Savanto' /v CheckForUpdates /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    xwine_in "$b" "$2" reg add 'HKCU\Software\Quillmere\Savanto' /v CheckForUpdates /t REG_DWORD /d 0 /f >/dev/null 2>&1
     WINEPREFIX=$p $WINESERVER -w
     touch "$p/.savanto-ready"
   fi
 }
 
-xprefix_stop() {  # xprefix_stop <builddir>: ends every program of that prefix
-  WINEPREFIX=$(cd "$1" && pwd)/wineprefix-x $WINESERVER -k 2>/dev/null || true
+xprefix_stop() {  # xprefix_stop <builddir> <name>: ends every program of that prefix
+  WINEPREFIX=$(cd "$1" && pwd)/$2 $WINESERVER -k 2>/dev/null || true
 }
 
 # A private X display with a window manager (Wine's windows get title bars and
@@ -102,7 +113,7 @@ xdisplay_start() {  # xdisplay_start  -> exports DISPLAY
       XDISPLAY_PIDS="$! $XDISPLAY_PIDS"
       return 0
     fi
-    wait $xvfb 2>/dev/null   # lost the race for this display: try the next
+    wait $xvfb 2>/dev/null || true   # lost the race for this display: try the next
   done
   echo "no free X display" >&2
   return 1

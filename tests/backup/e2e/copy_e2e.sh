@@ -11,35 +11,23 @@ tracks=40 media_bytes=1500000 name="Copy E2E iPod"
 . "$src/scripts/wine-prefix.sh"
 
 # A display prefix of its own: the UI's end-to-end test may run at the same time.
-p=$b/wineprefix-copy-x drive=$b/drives-copy-x/e work=$b/copy-e2e
-cwine() {
-  local loader arch
-  loader=$(awk '/^exec/ {print $2}' "$b/wine-run")
-  arch=$(sed -n 's/^export WINEARCH=//p' "$b/wine-run")
-  WINEPREFIX=$p WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" "$loader" "$@"
-}
+prefix=wineprefix-copy-e2e work=$b/copy-e2e
+drive=$(xprefix_drive "$b" $prefix)
+cwine() { xwine_in "$b" $prefix "$@"; }
 winpath() { echo "Z:$1" | tr / '\\'; }
 
 savanto_pid=""
 cleanup() {
-  WINEPREFIX=$p $WINESERVER -k 2>/dev/null || true
+  xprefix_stop "$b" $prefix
   [ -n "$savanto_pid" ] && wait "$savanto_pid" 2>/dev/null || true
   xdisplay_stop
 }
 trap cleanup EXIT
+trap "exit 1" INT TERM HUP   # so that the cleanup runs on those too
 fail() { import -window root "$b/e2e/copy-failure.png" 2>/dev/null || true; echo "FAIL: $* (screen in $b/e2e/copy-failure.png)"; exit 1; }
 
 xdisplay_start
-if [ ! -f "$p/.savanto-ready" ]; then
-  echo "prefix: creating $p" >&2
-  rm -rf "$p"; mkdir -p "$drive"
-  cwine wineboot -i </dev/null >/dev/null 2>&1
-  WINEPREFIX=$p $WINESERVER -w
-  ln -sfn "$drive" "$p/dosdevices/e:"   # before the next wineserver starts
-  cwine reg add 'HKLM\Software\Wine\Drives' /v e: /t REG_SZ /d floppy /f >/dev/null 2>&1
-  WINEPREFIX=$p $WINESERVER -w
-  touch "$p/.savanto-ready"
-fi
+xprefix_init "$b" $prefix
 
 rm -rf "$drive" "$work" && mkdir -p "$drive" "$work" "$b/e2e"
 cwine "$b/tools/make_sample_ipod.exe" "$(winpath "$drive")" --tracks $tracks --name "$name" \

@@ -5,12 +5,13 @@
 # Usage: savanto_e2e.sh <build dir> <source dir>
 set -euo pipefail
 b=$(cd "$1" && pwd); src=$(cd "$2" && pwd)
-tracks=24 name="E2E Sample iPod"
+tracks=24 name="E2E Sample iPod" prefix=wineprefix-ui-e2e
 . "$src/scripts/wine-prefix.sh"
+drive=$(xprefix_drive "$b" $prefix)
 
 savanto_pid=""
 cleanup() {
-  xprefix_stop "$b"
+  xprefix_stop "$b" $prefix
   [ -n "$savanto_pid" ] && wait "$savanto_pid" 2>/dev/null || true
   xdisplay_stop
 }
@@ -18,17 +19,17 @@ trap cleanup EXIT
 trap "exit 1" INT TERM HUP   # so that the cleanup runs on those too
 
 xdisplay_start
-xprefix_init "$b"
-rm -rf "$b/drives-x/e" && mkdir -p "$b/drives-x/e"
-xwine_in "$b" "$b/tools/make_sample_ipod.exe" "Z:$b/drives-x/e" --tracks $tracks --name "$name" --no-media >/dev/null
-xwine_in "$b" reg add 'HKCU\Software\Quillmere\Savanto' /v StartupIpodScan /t REG_DWORD /d 1 /f >/dev/null 2>&1
+xprefix_init "$b" $prefix
+rm -rf "$drive" && mkdir -p "$drive"
+xwine_in "$b" $prefix "$b/tools/make_sample_ipod.exe" "Z:$drive" --tracks $tracks --name "$name" --no-media >/dev/null
+xwine_in "$b" $prefix reg add 'HKCU\Software\Quillmere\Savanto' /v StartupIpodScan /t REG_DWORD /d 1 /f >/dev/null 2>&1
 
-xwine_in "$b" "$b/src/Savanto.exe" >/dev/null 2>&1 &
+xwine_in "$b" $prefix "$b/src/Savanto.exe" >/dev/null 2>&1 &
 savanto_pid=$!
 window=$(xwait_window "Savanto - iPod Backup Tool" 120) || { echo "FAIL: no main window"; exit 1; }
 mkdir -p "$b/e2e"
 shot=$b/e2e/savanto-main-window.png
-probe() { xwine_in "$b" "$b/tests/ui/savanto_probe.exe" "$@"; }
+probe() { xwine_in "$b" $prefix "$b/tests/ui/savanto_probe.exe" "$@"; }
 if ! probe wait $tracks "$name" 120; then
   import -window root "$shot" 2>/dev/null || true
   echo "FAIL: the tracks did not appear (screen in $shot)"; exit 1
@@ -39,6 +40,6 @@ probe close
 for _ in $(seq 1 300); do kill -0 "$savanto_pid" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$savanto_pid" 2>/dev/null; then echo "FAIL: Savanto did not end after WM_CLOSE"; exit 1; fi
 # Closing saved every preference, also those that were never stored.
-xwine_in "$b" reg query 'HKCU\Software\Quillmere\Savanto' /v GridLines 2>/dev/null | grep -q 0x1 ||
+xwine_in "$b" $prefix reg query 'HKCU\Software\Quillmere\Savanto' /v GridLines 2>/dev/null | grep -q 0x1 ||
   { echo "FAIL: the settings were not saved at the close"; exit 1; }
 echo "PASS: screenshot $shot"
