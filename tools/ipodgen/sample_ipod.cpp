@@ -15,7 +15,7 @@ const wchar_t* const kAlbumWords[] = {
     L"Morning", L"Glass", L"Harbour", L"Signals", L"Winter", L"Orchard", L"Lanterns",
     L"Distance", L"Copper", L"Tides", L"Echoes", L"Meridian", L"Paper", L"Northern",
 };
-const wchar_t* const kTitleWords[] = {
+const wchar_t* const kTitleWords[24] = {
     L"Open", L"Water", L"Slow", L"Light", L"Letters", L"Home", L"Falling", L"River",
     L"Quiet", L"Stars", L"Over", L"Static", L"Golden", L"Hours", L"Rain", L"Shore",
     L"Running", L"Blue", L"Fire", L"Window", L"Late", L"Summer", L"Bridges", L"Echo",
@@ -56,7 +56,9 @@ std::vector<SampleTrack> SampleTracks(int count, uint32_t mediaBytes)
         t.album = std::wstring(Pick(kAlbumWords, Mix(albumNo))) + L" " + Pick(kAlbumWords, albumNo * 5 + 3);
         if (albumNo >= 12)
             t.album += L" " + std::to_wstring(albumNo / 12 + 1);
-        t.title = std::wstring(Pick(kTitleWords, h)) + L" " + Pick(kTitleWords, h >> 8);
+        // Two different words: the second is 1 to 23 places after the first.
+        const uint32_t first = h % 24, second = (first + 1 + (h >> 8) % 23) % 24;
+        t.title = std::wstring(Pick(kTitleWords, first)) + L" " + Pick(kTitleWords, second);
         t.genre = Pick(kGenres, albumNo);
         t.trackNumber = i % kTracksPerAlbum + 1;
         t.lengthMs = static_cast<int32_t>(120000 + h % 240000);
