@@ -3,6 +3,7 @@
 // every report of a run and lets a test act between its steps.
 #include "backup/copy_job.h"
 #include "db/records.h"
+#include "ipodgen/db_builder.h"
 
 #include <windows.h>
 
@@ -48,27 +49,10 @@ inline std::vector<BYTE> Pattern(size_t size, BYTE seed)
 
 inline bool WriteBytes(const std::wstring& path, const std::vector<BYTE>& bytes)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const BOOL ok = bytes.empty() || WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
+    return ipodgen::WriteBytes(path, bytes);
 }
 
-inline bool ReadBytes(const std::wstring& path, std::vector<BYTE>& bytes)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    bytes.assign(GetFileSize(file, nullptr), 0);
-    DWORD read = 0;
-    const BOOL ok = bytes.empty() || ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-    CloseHandle(file);
-    return ok && read == bytes.size();
-}
+inline bool ReadBytes(const std::wstring& path, std::vector<BYTE>& bytes) { return ipodgen::ReadBytes(path, &bytes); }
 
 inline bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 

@@ -5,22 +5,17 @@
 #include <string>
 #include <vector>
 
+#include "ipodgen/db_builder.h"
 #include "support/test_support.h"
 
 namespace {
 
+// The file's bytes, or none when it cannot be read.
 std::vector<BYTE> ReadBytes(const std::wstring& path)
 {
     std::vector<BYTE> bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return bytes;
-    BYTE chunk[4096];
-    DWORD read = 0;
-    while (ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read > 0)
-        bytes.insert(bytes.end(), chunk, chunk + read);
-    CloseHandle(file);
+    if (!ipodgen::ReadBytes(path, &bytes))
+        bytes.clear();
     return bytes;
 }
 

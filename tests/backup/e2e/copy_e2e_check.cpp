@@ -23,23 +23,11 @@ OwnedText Owned(const std::wstring& text)
     return owned;
 }
 
-bool ReadAll(const std::wstring& path, std::vector<BYTE>& bytes)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    bytes.assign(GetFileSize(file, nullptr), 0);
-    DWORD read = 0;
-    const BOOL ok = bytes.empty() || ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-    CloseHandle(file);
-    return ok && read == bytes.size();
-}
-
 std::vector<std::wstring> LogLines(const std::wstring& path)
 {
     std::vector<BYTE> bytes;
     std::vector<std::wstring> lines;
-    if (!ReadAll(path, bytes))
+    if (!ipodgen::ReadBytes(path, &bytes))
         return lines;
     const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
     size_t start = 0;
@@ -105,7 +93,7 @@ int wmain(int argc, wchar_t** argv)
             continue;
         ++copies;
         std::vector<BYTE> copied;
-        if (!ReadAll(destination, copied)) {
+        if (!ipodgen::ReadBytes(destination, &copied)) {
             fwprintf(stderr, L"missing: %ls\n", destination);
             ++failures;
         } else if (copied != ipodgen::SampleMediaContent(sample)) {
