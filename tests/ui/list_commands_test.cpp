@@ -49,12 +49,9 @@ protected:
     void SetUp() override
     {
         MainWindowTest::SetUp();
-        ipodgen::SampleIpodOptions options;
-        options.trackCount = 30;
-        options.mediaFiles = false;
-        ASSERT_TRUE(ipodgen::CreateSampleIpod(m_ipod.Path(), options, &m_tracks));
-        g_pLibrary->LoadDatabase((m_ipod.Path() + L"\\iPod_Control\\iTunes\\iTunesDB").c_str());
-        g_pLibrary->Refresh();
+        LoadSampleIpod(30);
+        if (HasFatalFailure())
+            return;
         ASSERT_EQ(30, Rows());
         m_savedActions = CopyCommands();
         g_recorded = &m_recorded;
@@ -103,8 +100,6 @@ protected:
         SendMessageW(m_window, WM_NOTIFY, IDC_MEDIA_LIST, reinterpret_cast<LPARAM>(&click));
     }
 
-    testing_support::TempDir m_ipod;
-    std::vector<ipodgen::SampleTrack> m_tracks;
     CopyCommandActions m_savedActions = {};
     Recorded m_recorded;
 };

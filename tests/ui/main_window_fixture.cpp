@@ -1,5 +1,6 @@
 #include "main_window_fixture.h"
 
+#include "library/media_library.h"
 #include "ui/resize_layout.h"
 
 HKEY MainWindowTest::s_privateUserKey = nullptr;
@@ -93,4 +94,14 @@ bool MainWindowTest::TakeQuitMessage()
 {
     MSG message;
     return PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
+}
+
+void MainWindowTest::LoadSampleIpod(int trackCount)
+{
+    ipodgen::SampleIpodOptions options;
+    options.trackCount = trackCount;
+    options.mediaFiles = false;
+    ASSERT_TRUE(ipodgen::CreateSampleIpod(m_ipod.Path(), options, &m_tracks));
+    g_pLibrary->LoadDatabase((m_ipod.Path() + L"\\iPod_Control\\iTunes\\iTunesDB").c_str());
+    g_pLibrary->Refresh();
 }

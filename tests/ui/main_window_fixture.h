@@ -6,11 +6,14 @@
 #include "resource.h"
 #include "settings/settings.h"
 #include "ui/main_window.h"
+#include "ipodgen/sample_ipod.h"
+#include "support/test_support.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 class MainWindowTest : public testing::Test {
 protected:
@@ -37,6 +40,12 @@ protected:
     static void PumpFor(DWORD milliseconds);
     static bool TakeQuitMessage();   // removes a posted WM_QUIT, if any
 
+    // Fills m_ipod with a sample iPod of `trackCount` tracks (no media files),
+    // loads it into the library and shows every track.
+    void LoadSampleIpod(int trackCount);
+
     HWND m_window = nullptr;
+    testing_support::TempDir m_ipod;
+    std::vector<ipodgen::SampleTrack> m_tracks;
     static HKEY s_privateUserKey;
 };

@@ -149,12 +149,9 @@ protected:
     void SetUp() override
     {
         MainWindowTest::SetUp();
-        ipodgen::SampleIpodOptions options;
-        options.trackCount = 60;
-        options.mediaFiles = false;
-        ASSERT_TRUE(ipodgen::CreateSampleIpod(m_ipod.Path(), options, &m_tracks));
-        g_pLibrary->LoadDatabase((m_ipod.Path() + L"\\iPod_Control\\iTunes\\iTunesDB").c_str());
-        g_pLibrary->Refresh();
+        LoadSampleIpod(60);
+        if (HasFatalFailure())
+            return;
         ASSERT_EQ(60, g_pLibrary->GetItemCount());
         SetWindowSubclass(Item(IDC_MEDIA_LIST), CountRefills, 1, reinterpret_cast<DWORD_PTR>(&m_refills));
     }
@@ -168,8 +165,6 @@ protected:
     void Type(const wchar_t* text) const { SetDlgItemTextW(m_window, IDC_SEARCH, text); }
     bool WaitForRefills(int count) { return PumpUntil([&] { return m_refills >= count; }); }
 
-    testing_support::TempDir m_ipod;
-    std::vector<ipodgen::SampleTrack> m_tracks;
     int m_refills = 0;
 };
 
