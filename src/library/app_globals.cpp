@@ -6,4 +6,5 @@ HWND g_hStatusBar = nullptr;
 HWND g_hTooltip = nullptr;
 CMediaLibrary* g_pLibrary = nullptr;
 std::atomic<int32_t> g_busy{0};
+std::atomic<int32_t> g_ejecting{0};
 SIZE g_minTrackSize = {0, 0};

@@ -255,3 +255,12 @@ void LoadIpodDatabase(const wchar_t* root)
     g_pLibrary->Refresh();
     SetStatusText(2, L"");
 }
+
+void EmptyLibrary()
+{
+    if (!g_pLibrary)
+        return;
+    g_pLibrary->Clear();
+    g_pLibrary->Refresh();
+    UpdateStatusCounts();
+}

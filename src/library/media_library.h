@@ -81,6 +81,9 @@ private:
 // Loads the database of the iPod whose volume root is `root` ("E:\") into
 // g_pLibrary, with the passing texts in the status bar. Device workers call it.
 void LoadIpodDatabase(const wchar_t* root);
+// Empties g_pLibrary and its views and refreshes the counts: what an eject
+// leaves behind. Device workers call it.
+void EmptyLibrary();
 
 // Case-insensitive substring test in the user's locale; an absent or empty
 // field never matches.
