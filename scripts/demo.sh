@@ -4,12 +4,16 @@
 # Savanto.exe on it: on your display when DISPLAY is set (close the window to
 # end), else on a private headless display, saving a screenshot.
 # Usage: scripts/demo.sh [i686|x86_64]   (default i686, the shipped build)
+# DEMO_TRACKS=N sets the number of tracks; DEMO_COMPRESSED=1 makes the iPod a
+# newer one, its database compressed in iTunesCDB beside an empty iTunesDB.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 target=${1:-i686}
 case $target in i686|x86_64) ;; *) echo "usage: scripts/demo.sh [i686|x86_64]" >&2; exit 2 ;; esac
 b=build/$target
 tracks=${DEMO_TRACKS:-120}
+sample_args=()
+[ "${DEMO_COMPRESSED:-0}" = 1 ] && sample_args=(--compressed)
 prefix=wineprefix-demo
 
 ./scripts/setup.sh
@@ -31,7 +35,8 @@ trap "exit 1" INT TERM HUP   # so that the cleanup runs on those too
 
 xprefix_init "$b" $prefix
 rm -rf "$drive" && mkdir -p "$drive"
-xwine_in "$b" $prefix "$b/tools/make_sample_ipod.exe" "Z:$drive" --tracks "$tracks" --name "Savanto Sample iPod"
+xwine_in "$b" $prefix "$b/tools/make_sample_ipod.exe" "Z:$drive" --tracks "$tracks" --name "Savanto Sample iPod" \
+  "${sample_args[@]}"
 xwine_in "$b" $prefix reg add 'HKCU\Software\Quillmere\Savanto' /v StartupIpodScan /t REG_DWORD /d 1 /f >/dev/null 2>&1
 
 if [ $headless -eq 0 ]; then

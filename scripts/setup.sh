@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   cmake ninja-build googletest
-  g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools libz-mingw-w64-dev
   wine wine32:i386 wine64
   xvfb xauth xdotool openbox imagemagick
   python3

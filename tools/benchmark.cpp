@@ -267,6 +267,45 @@ void BenchCopy(const std::wstring& folder)
     }
 }
 
+// The same database read the way a newer iPod keeps it (iTunesCDB beside a
+// zero-byte iTunesDB) and stored plainly, each through the load's own open.
+void BenchCompressedReader(const std::wstring& folder, const ipodgen::Bytes& db)
+{
+    const ipodgen::Bytes cdb = ipodgen::CompressedDatabase(db);
+    const std::wstring plainDb = folder + L"\\plain\\iTunesDB", cdbFolder = folder + L"\\cdb";
+    ipodgen::CreateFolderTree(folder + L"\\plain");
+    ipodgen::CreateFolderTree(cdbFolder);
+    if (!ipodgen::WriteBytes(plainDb, db) || !ipodgen::WriteBytes(cdbFolder + L"\\iTunesDB", {}) ||
+        !ipodgen::WriteBytes(cdbFolder + L"\\iTunesCDB", cdb)) {
+        fwprintf(stderr, L"cannot write the compressed benchmark databases\n");
+        return;
+    }
+    for (const std::wstring& path : {plainDb, cdbFolder + L"\\iTunesDB"}) {
+        size_t tracks = 0;
+        const double ms = BestMs([&] {
+            CiTunesDB reader;
+            reader.OpenIpodDatabase(path.c_str());
+            const uint32_t count = reader.GetTrackCount();
+            reader.SeekFirstTrack();
+            std::vector<std::unique_ptr<TrackEntry>> all;
+            for (uint32_t i = 0; i < count; ++i) {
+                auto track = reader.ReadTrack();
+                if (!track)
+                    break;
+                all.push_back(std::move(track));
+            }
+            tracks = all.size();
+        });
+        const bool compressed = path != plainDb;
+        wprintf(L"reader, tracks of %ls: %zu tracks, %.1f MB file: %.1f ms\n",
+                compressed ? L"iTunesCDB" : L"iTunesDB", tracks, (compressed ? cdb.size() : db.size()) / 1e6, ms);
+    }
+    for (const std::wstring& file : {plainDb, cdbFolder + L"\\iTunesDB", cdbFolder + L"\\iTunesCDB"})
+        DeleteFileW(file.c_str());
+    RemoveDirectoryW((folder + L"\\plain").c_str());
+    RemoveDirectoryW(cdbFolder.c_str());
+}
+
 }  // namespace
 
 int wmain()
@@ -282,6 +321,7 @@ int wmain()
     wprintf(L"Savanto benchmark, %d tracks, best of %d runs (%d-bit build)\n", kTracks, kRuns,
             static_cast<int>(sizeof(void*) * 8));
     BenchReader(dbPath, db.size());
+    BenchCompressedReader(folder, db);
     BenchLibrary(dbPath);
     BenchCopy(folder);
     DeleteFileW(dbPath.c_str());

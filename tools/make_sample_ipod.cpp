@@ -1,7 +1,9 @@
 // make_sample_ipod FOLDER [--tracks N] [--name TEXT | --no-device-info]
-//                         [--label TEXT] [--no-media] [--media-bytes N]
+//                         [--label TEXT] [--no-media] [--media-bytes N] [--compressed]
 // Fills FOLDER as a simulated iPod volume. --label writes Wine's volume label
 // file, so the folder mapped as a drive letter reports that label.
+// --compressed writes the database as newer iPods do: iTunesCDB, compressed,
+// beside a zero-byte iTunesDB.
 #include "ipodgen/sample_ipod.h"
 
 #include <windows.h>
@@ -15,7 +17,7 @@ namespace {
 int Usage()
 {
     fwprintf(stderr, L"usage: make_sample_ipod FOLDER [--tracks N] [--name TEXT | --no-device-info]\n"
-                     L"                        [--label TEXT] [--no-media] [--media-bytes N]\n");
+                     L"                        [--label TEXT] [--no-media] [--media-bytes N] [--compressed]\n");
     return 2;
 }
 
@@ -41,6 +43,8 @@ int wmain(int argc, wchar_t** argv)
             label = argv[++i];
         else if (arg == L"--no-media")
             options.mediaFiles = false;
+        else if (arg == L"--compressed")
+            options.compressedDatabase = true;
         else if (arg == L"--media-bytes" && hasValue)
             options.mediaBytes = static_cast<uint32_t>(_wtoi(argv[++i]));
         else

@@ -1,5 +1,7 @@
 #include "db/itunesdb.h"
 
+#include "db/compressed_db.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -34,15 +36,44 @@ OwnedText* TrackField(TrackEntry& track, uint32_t type)
 
 }  // namespace
 
-bool CiTunesDB::Open(const wchar_t* path)
+void CiTunesDB::Reset()
 {
     m_file.Close();
     m_dataSets.clear();
     memset(m_header, 0, sizeof(m_header));
     m_walkOk = false;
+}
 
-    if (!m_file.Open(path))
+bool CiTunesDB::Open(const wchar_t* path)
+{
+    Reset();
+    return m_file.Open(path) && ReadHeaderAndTable();
+}
+
+bool CiTunesDB::OpenIpodDatabase(const wchar_t* iTunesDbPath)
+{
+    wchar_t cdbPath[MAX_PATH];
+    if (!compressed_db::PathBeside(iTunesDbPath, cdbPath, MAX_PATH))
+        return Open(iTunesDbPath);
+    ByteChunks image;
+    switch (compressed_db::ReadDatabase(cdbPath, &image)) {
+    case compressed_db::Content::kStored:
+        return Open(cdbPath);
+    case compressed_db::Content::kInflated:
+        Reset();
+        m_file.OpenBytes(std::move(image));
+        return ReadHeaderAndTable();
+    case compressed_db::Content::kDamaged:
+        Reset();
         return false;
+    case compressed_db::Content::kAbsent:
+    default:
+        return Open(iTunesDbPath);
+    }
+}
+
+bool CiTunesDB::ReadHeaderAndTable()
+{
     if (!m_file.Read(m_header, sizeof(m_header)) || memcmp(m_header, "mhbd", 4) != 0) {
         m_file.Close();
         return false;

@@ -42,6 +42,10 @@ public:
     CiTunesDB& operator=(const CiTunesDB&) = delete;
 
     bool Open(const wchar_t* path);
+    // Opens an iPod's database given the path of its iTunesDB: the iTunesCDB
+    // beside it when that exists and begins with "mhbd" (newer iPods leave
+    // iTunesDB empty), else the iTunesDB itself.
+    bool OpenIpodDatabase(const wchar_t* iTunesDbPath);
 
     // The count and seek operations each start again from the first data set.
     uint32_t GetPlaylistCount();
@@ -55,6 +59,8 @@ public:
     const std::vector<DataSetHeader>& DataSets() const { return m_dataSets; }
 
 private:
+    void Reset();
+    bool ReadHeaderAndTable();
     void ReadDataSetTable();
     bool FindList(uint32_t type, uint32_t* itemCount, uint32_t* headerLength);
     uint32_t CountItems(uint32_t type, int64_t minItemBytes);

@@ -17,9 +17,20 @@ bool ReadAheadFile::Open(const wchar_t* path)
     return true;
 }
 
+void ReadAheadFile::OpenBytes(ByteChunks bytes)
+{
+    Close();
+    m_memory = std::move(bytes);
+    m_inMemory = true;
+    m_size = m_memory.Size();
+}
+
 void ReadAheadFile::Close()
 {
     m_file.Close();
+    m_memory = ByteChunks();
+    m_inMemory = false;
+    m_window = nullptr;
     m_size = 0;
     m_pos = 0;
     m_windowStart = 0;
@@ -52,7 +63,7 @@ bool ReadAheadFile::ReadAt(int64_t pos, void* dst, size_t n)
         if (pos >= m_windowStart && pos < windowEnd) {
             const size_t offset = static_cast<size_t>(pos - m_windowStart);
             const size_t take = std::min(n, m_windowLength - offset);
-            memcpy(out, m_window.data() + offset, take);
+            memcpy(out, m_window + offset, take);
             out += take;
             pos += static_cast<int64_t>(take);
             n -= take;
@@ -65,8 +76,10 @@ bool ReadAheadFile::ReadAt(int64_t pos, void* dst, size_t n)
 
 bool ReadAheadFile::FillWindow(int64_t pos)
 {
-    if (m_window.empty())
-        m_window.resize(kWindowBytes);
+    if (m_inMemory)
+        return FillWindowFromMemory(pos);
+    if (m_buffer.empty())
+        m_buffer.resize(kWindowBytes);
     m_windowLength = 0;
     LARGE_INTEGER target;
     target.QuadPart = pos;
@@ -75,9 +88,23 @@ bool ReadAheadFile::FillWindow(int64_t pos)
     const int64_t left = m_size - pos;
     const DWORD want = static_cast<DWORD>(std::min<int64_t>(left, static_cast<int64_t>(kWindowBytes)));
     DWORD got = 0;
-    if (want == 0 || !ReadFile(m_file.Get(), m_window.data(), want, &got, nullptr) || got == 0)
+    if (want == 0 || !ReadFile(m_file.Get(), m_buffer.data(), want, &got, nullptr) || got == 0)
         return false;
+    m_window = m_buffer.data();
     m_windowStart = pos;
     m_windowLength = got;
+    return true;
+}
+
+// In memory the window is simply the rest of the chunk that holds pos.
+bool ReadAheadFile::FillWindowFromMemory(int64_t pos)
+{
+    size_t length = 0;
+    const uint8_t* bytes = m_memory.BytesAt(pos, &length);
+    if (!bytes)
+        return false;
+    m_window = bytes;
+    m_windowStart = pos;
+    m_windowLength = length;
     return true;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "db/byte_chunks.h"
 #include "db/file_handle.h"
 
 #include <cstddef>
@@ -9,15 +10,18 @@
 // bounded read-ahead window so that thousands of 32-byte reads do not each
 // cost a system call. Every read is all-or-nothing and every move stays
 // inside the file: a walk over a damaged file fails instead of reading bytes
-// that are not there.
+// that are not there. The same walk can run over bytes already in memory
+// (a database that was stored compressed and has been inflated).
 class ReadAheadFile {
 public:
     static constexpr size_t kWindowBytes = 64 * 1024;
 
     // Opens for reading only, sharing reading and writing with others.
     bool Open(const wchar_t* path);
+    // Serves reads from these bytes instead of a file; never fails.
+    void OpenBytes(ByteChunks bytes);
     void Close();
-    bool IsOpen() const { return m_file.IsOpen(); }
+    bool IsOpen() const { return m_file.IsOpen() || m_inMemory; }
 
     int64_t Size() const { return m_size; }
     int64_t Position() const { return m_pos; }
@@ -32,10 +36,15 @@ private:
     bool ReadAt(int64_t pos, void* dst, size_t n);
     bool FillWindow(int64_t pos);
 
+    bool FillWindowFromMemory(int64_t pos);
+
     FileHandle m_file;
+    ByteChunks m_memory;
+    bool m_inMemory = false;
     int64_t m_size = 0;
     int64_t m_pos = 0;
-    std::vector<uint8_t> m_window;
+    std::vector<uint8_t> m_buffer;            // the window's bytes when reading a file
+    const uint8_t* m_window = nullptr;        // into m_buffer or m_memory
     int64_t m_windowStart = 0;
     size_t m_windowLength = 0;
 };

@@ -93,7 +93,10 @@ std::unique_ptr<IpodEntry> ProbeDrive(wchar_t letter)
     wchar_t path[MAX_PATH];
     if (!FormatOnRoot(path, root, L"iPod_Control\\iTunes\\iTunesDB"))
         return nullptr;
-    if (!OpenForReading(path).IsOpen())   // the open file closes at once
+    // The open files close at once. Newer iPods keep their database in
+    // iTunesCDB; their iTunesDB may be missing.
+    if (!OpenForReading(path).IsOpen() &&
+        (!FormatOnRoot(path, root, L"iPod_Control\\iTunes\\iTunesCDB") || !OpenForReading(path).IsOpen()))
         return nullptr;
 
     auto entry = std::make_unique<IpodEntry>();

@@ -135,7 +135,7 @@ void CMediaLibrary::LoadDatabase(const wchar_t* path)
 {
     Clear();
     CiTunesDB db;
-    const bool opened = db.Open(path);
+    const bool opened = db.OpenIpodDatabase(path);
     if (opened)
         ReadPlaylists(db);
     HTREEITEM root = m_treeView ? TreeView_GetRoot(m_treeView) : nullptr;

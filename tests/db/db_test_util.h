@@ -16,11 +16,11 @@ struct LoadedDb {
     std::vector<std::unique_ptr<TrackEntry>> tracks;
 };
 
-inline LoadedDb LoadDb(const std::wstring& path)
+// Reads everything, as the media library does, from a reader already opened.
+inline LoadedDb ReadAll(CiTunesDB& db, bool opened)
 {
     LoadedDb loaded;
-    CiTunesDB db;
-    loaded.opened = db.Open(path.c_str());
+    loaded.opened = opened;
     loaded.playlistCount = db.GetPlaylistCount();
     db.SeekFirstPlaylist();
     for (uint32_t i = 0; i < loaded.playlistCount; ++i) {
@@ -40,6 +40,21 @@ inline LoadedDb LoadDb(const std::wstring& path)
     return loaded;
 }
 
+inline LoadedDb LoadDb(const std::wstring& path)
+{
+    CiTunesDB db;
+    const bool opened = db.Open(path.c_str());
+    return ReadAll(db, opened);
+}
+
+// The load of an iPod: the iTunesCDB beside the path when it is the database.
+inline LoadedDb LoadIpodDb(const std::wstring& iTunesDbPath)
+{
+    CiTunesDB db;
+    const bool opened = db.OpenIpodDatabase(iTunesDbPath.c_str());
+    return ReadAll(db, opened);
+}
+
 inline LoadedDb LoadBytes(const testing_support::TempDir& dir, const ipodgen::Bytes& bytes)
 {
     const std::wstring path = dir.File(L"iTunesDB");
@@ -50,4 +65,33 @@ inline LoadedDb LoadBytes(const testing_support::TempDir& dir, const ipodgen::By
 inline std::wstring Text(const OwnedText& text)
 {
     return text ? std::wstring(text.get()) : std::wstring(L"<none>");
+}
+
+inline bool SameTrack(const TrackEntry& a, const TrackEntry& b)
+{
+    return a.trackId == b.trackId && a.trackNumber == b.trackNumber && a.lengthMs == b.lengthMs &&
+           Text(a.title) == Text(b.title) && Text(a.artist) == Text(b.artist) && Text(a.album) == Text(b.album) &&
+           Text(a.genre) == Text(b.genre) && Text(a.location) == Text(b.location);
+}
+
+inline bool SamePlaylist(const PlaylistEntry& a, const PlaylistEntry& b)
+{
+    return Text(a.name) == Text(b.name) && a.kind == b.kind && a.masterFlag == b.masterFlag &&
+           a.trackIds == b.trackIds;
+}
+
+// True when every record of `part` equals the record at the same place in `whole`.
+inline bool IsPrefixOf(const LoadedDb& part, const LoadedDb& whole)
+{
+    if (part.tracks.size() > whole.tracks.size() || part.playlists.size() > whole.playlists.size())
+        return false;
+    for (size_t i = 0; i < part.tracks.size(); ++i) {
+        if (!SameTrack(*part.tracks[i], *whole.tracks[i]))
+            return false;
+    }
+    for (size_t i = 0; i < part.playlists.size(); ++i) {
+        if (!SamePlaylist(*part.playlists[i], *whole.playlists[i]))
+            return false;
+    }
+    return true;
 }

@@ -115,6 +115,33 @@ TEST_F(IpodScan, TwoIpodsListedInDriveOrderTheFirstSelectedAndLoaded)
     EXPECT_EQ(L"Items: 7", host.StatusText(0));
 }
 
+// Newer iPods keep their database compressed in iTunesCDB; their iTunesDB is
+// empty or missing. A folder with neither file is no iPod.
+TEST_F(IpodScan, IpodsWithACompressedDatabaseAreFoundAndLoaded)
+{
+    SampleIpodOptions options;
+    options.mediaFiles = false;
+    options.compressedDatabase = true;
+    options.trackCount = 12;
+    options.deviceName = std::wstring(L"Nano");
+    ASSERT_TRUE(CreateSampleIpod(L"E:\\", options));
+    options.trackCount = 7;
+    options.deviceName = std::wstring(L"Nano without iTunesDB");
+    ASSERT_TRUE(CreateSampleIpod(L"G:\\", options));
+    ASSERT_TRUE(DeleteFileW(L"G:\\iPod_Control\\iTunes\\iTunesDB"));
+    ASSERT_TRUE(MakeIpod(L"H:\\", 3, std::wstring(L"No database")));
+    ASSERT_TRUE(DeleteFileW(L"H:\\iPod_Control\\iTunes\\iTunesDB"));
+    ASSERT_TRUE(RunWorker(ScanThreadProc, nullptr));
+
+    EXPECT_EQ((Strings{L"Nano", L"Nano without iTunesDB"}), host.SelectorItems());
+    EXPECT_EQ(12, host.library.GetItemCount());
+    EXPECT_EQ(L"Items: 12", host.StatusText(0));
+    SendMessageW(host.selector, CB_SETCURSEL, 1, 0);
+    ASSERT_TRUE(RunWorker(LoadThreadProc, const_cast<wchar_t*>(g_ipodList.GetSelectedRoot())));
+    EXPECT_EQ(7, host.library.GetItemCount());
+    EXPECT_EQ(3u, TreeView_GetCount(host.tree) - 1) << "the three ordinary playlists";
+}
+
 TEST_F(IpodScan, NamesFromDeviceInfoReadDefensivelyOrFromTheVolumeLabel)
 {
     ASSERT_TRUE(MakeIpod(L"E:\\", 1, std::wstring(L"unused")));

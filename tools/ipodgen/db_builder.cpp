@@ -1,6 +1,7 @@
 #include "db_builder.h"
 
 #include <windows.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -211,6 +212,30 @@ Bytes SimpleDatabase(const std::vector<Bytes>& tracks, const std::vector<Bytes>&
     if (!playlists.empty())
         db.dataSets.push_back(Mhsd({2, Mhlp(playlists)}));
     return Mhbd(db);
+}
+
+Bytes ZlibCompress(const Bytes& bytes)
+{
+    uLongf size = compressBound(static_cast<uLong>(bytes.size()));
+    Bytes out(size);
+    if (compress2(out.data(), &size, bytes.data(), static_cast<uLong>(bytes.size()), Z_BEST_COMPRESSION) != Z_OK)
+        return {};
+    out.resize(size);
+    return out;
+}
+
+Bytes CompressedDatabase(const Bytes& itunesDb, uint16_t flag)
+{
+    const size_t headerLength = std::min<size_t>(GetU32(itunesDb, 4), itunesDb.size());
+    Bytes header(itunesDb.begin(), itunesDb.begin() + headerLength);
+    header.resize(std::max<size_t>(headerLength, kCdbHeaderLength), 0);
+    PutU32(header, 4, static_cast<uint32_t>(header.size()));
+    header[0xA8] = static_cast<uint8_t>(flag & 0xFF);
+    header[0xA9] = static_cast<uint8_t>(flag >> 8);
+    Bytes rest(itunesDb.begin() + headerLength, itunesDb.end());
+    Bytes file = Concat({header, flag == 1 ? ZlibCompress(rest) : rest});
+    PutU32(file, 8, static_cast<uint32_t>(file.size()));
+    return file;
 }
 
 bool WriteBytes(const std::wstring& path, const Bytes& bytes)

@@ -96,6 +96,14 @@ Bytes NamedPlaylist(const std::optional<std::wstring>& name, const std::vector<u
 // mhbd with a track data set and, when playlists are given, a playlist data set.
 Bytes SimpleDatabase(const std::vector<Bytes>& tracks, const std::vector<Bytes>& playlists);
 
+// The compressed file of newer iPods (iTunesCDB) holding the same database:
+// the header widened to 0xF4 bytes with the flag at 0xA8 set to `flag`, then
+// the rest, as one zlib stream when the flag is 1 and as is otherwise. The
+// total length at offset 8 becomes the file's size.
+constexpr uint32_t kCdbHeaderLength = 0xF4;
+Bytes CompressedDatabase(const Bytes& itunesDb, uint16_t flag = 1);
+Bytes ZlibCompress(const Bytes& bytes);
+
 bool WriteBytes(const std::wstring& path, const Bytes& bytes);
 bool ReadBytes(const std::wstring& path, Bytes* bytes);
 

@@ -38,6 +38,16 @@ uint32_t Mix(uint32_t x)
     return x;
 }
 
+bool WriteDatabase(const std::wstring& itunesFolder, const Bytes& database, bool compressed)
+{
+    const std::wstring cdb = itunesFolder + L"\\iTunesCDB";
+    if (!compressed) {
+        DeleteFileW(cdb.c_str());
+        return WriteBytes(itunesFolder + L"\\iTunesDB", database);
+    }
+    return WriteBytes(cdb, CompressedDatabase(database)) && WriteBytes(itunesFolder + L"\\iTunesDB", {});
+}
+
 constexpr int kTracksPerAlbum = 10;
 constexpr uint32_t kFirstTrackId = 100;
 
@@ -174,7 +184,7 @@ bool CreateSampleIpod(const std::wstring& root, const SampleIpodOptions& options
     if (!CreateFolderTree(itunes))
         return false;
     std::vector<SampleTrack> tracks = SampleTracks(options.trackCount, options.mediaBytes);
-    if (!WriteBytes(itunes + L"\\iTunesDB", SampleDatabase(tracks, SamplePlaylists(tracks))))
+    if (!WriteDatabase(itunes, SampleDatabase(tracks, SamplePlaylists(tracks)), options.compressedDatabase))
         return false;
     const std::wstring deviceInfo = itunes + L"\\DeviceInfo";
     if (options.deviceName) {

@@ -1,5 +1,5 @@
 #pragma once
-// A simulated iPod volume: iPod_Control\iTunes\iTunesDB, DeviceInfo, and a
+// A simulated iPod volume: iPod_Control\iTunes\iTunesDB (or iTunesCDB), DeviceInfo, and a
 // media file with deterministic content at every track's location. Tests,
 // the demo and the benchmark make their iPods with it.
 #include "db_builder.h"
@@ -31,6 +31,9 @@ struct SampleIpodOptions {
     std::optional<std::wstring> deviceName = std::wstring(L"Savanto Sample iPod");  // none: no DeviceInfo
     bool mediaFiles = true;
     uint32_t mediaBytes = 0;   // 0: each file gets its own size, 1 to 48 KiB
+    // As newer iPods keep it: the database compressed in iTunesCDB beside a
+    // zero-byte iTunesDB.
+    bool compressedDatabase = false;
 };
 
 // The same count always gives the same tracks.

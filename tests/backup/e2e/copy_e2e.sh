@@ -3,15 +3,19 @@
 # a simulated iPod mapped as E:: Ctrl+A ticks them all, Ctrl+T copies them to
 # the default folder. Every copy must equal its source under the renaming
 # rule's name and transfer_log.txt must list them; a screenshot of the
-# progress dialog is left under <build>/e2e/.
-# Usage: copy_e2e.sh <build dir> <source dir>
+# progress dialog is left under <build>/e2e/. With "compressed" the iPod is a
+# newer one: its database is compressed in iTunesCDB beside a zero-byte iTunesDB.
+# Usage: copy_e2e.sh <build dir> <source dir> [compressed]
 set -euo pipefail
-b=$(cd "$1" && pwd); src=$(cd "$2" && pwd)
-tracks=40 media_bytes=1500000 name="Copy E2E iPod"
+b=$(cd "$1" && pwd); src=$(cd "$2" && pwd); mode=${3:-}
+tracks=40 playlists=3 media_bytes=1500000 name="Copy E2E iPod"
 . "$src/scripts/wine-prefix.sh"
 
 # A display prefix of its own: the UI's end-to-end test may run at the same time.
-prefix=wineprefix-copy-e2e work=$b/copy-e2e
+prefix=wineprefix-copy-e2e work=$b/copy-e2e shot_name=copy-progress-dialog sample_args=()
+if [ "$mode" = compressed ]; then
+  prefix=wineprefix-copy-e2e-cdb work=$b/copy-e2e-cdb shot_name=copy-progress-dialog-cdb sample_args=(--compressed)
+fi
 drive=$(xprefix_drive "$b" $prefix)
 cwine() { xwine_in "$b" $prefix "$@"; }
 winpath() { echo "Z:$1" | tr / '\\'; }
@@ -24,14 +28,18 @@ cleanup() {
 }
 trap cleanup EXIT
 trap "exit 1" INT TERM HUP   # so that the cleanup runs on those too
-fail() { import -window root "$b/e2e/copy-failure.png" 2>/dev/null || true; echo "FAIL: $* (screen in $b/e2e/copy-failure.png)"; exit 1; }
+fail() { import -window root "$b/e2e/$shot_name-failure.png" 2>/dev/null || true; echo "FAIL: $* (screen in $b/e2e/$shot_name-failure.png)"; exit 1; }
 
 xdisplay_start
 xprefix_init "$b" $prefix
 
 rm -rf "$drive" "$work" && mkdir -p "$drive" "$work" "$b/e2e"
 cwine "$b/tools/make_sample_ipod.exe" "$(winpath "$drive")" --tracks $tracks --name "$name" \
-  --media-bytes $media_bytes >/dev/null
+  --media-bytes $media_bytes "${sample_args[@]}" >/dev/null
+if [ "$mode" = compressed ]; then
+  [ -s "$drive/iPod_Control/iTunes/iTunesCDB" ] && [ ! -s "$drive/iPod_Control/iTunes/iTunesDB" ] ||
+    fail "the sample iPod has no compressed database beside an empty iTunesDB"
+fi
 key='HKCU\Software\Quillmere\Savanto'
 cwine reg delete "$key" /f >/dev/null 2>&1 || true
 cwine reg add "$key" /v CheckForUpdates /t REG_DWORD /d 0 /f >/dev/null 2>&1
@@ -45,7 +53,8 @@ cd "$work"
 cwine "$b/src/Savanto.exe" >/dev/null 2>&1 &
 savanto_pid=$!
 window=$(xwait_window "Savanto - iPod Backup Tool" 120) || fail "no main window"
-cwine "$b/tests/ui/savanto_probe.exe" wait $tracks "$name" 120 >/dev/null || fail "the tracks did not appear"
+seen=$(cwine "$b/tests/ui/savanto_probe.exe" wait $tracks "$name" 120) || fail "the tracks did not appear: $seen"
+grep -q "; $playlists playlist(s);" <<<"$seen" || fail "not $playlists playlists: $seen"
 
 xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window" 2>/dev/null || true
 for _ in $(seq 1 50); do [ "$(xdotool getactivewindow 2>/dev/null)" = "$window" ] && break; sleep 0.1; done
@@ -55,7 +64,7 @@ xdotool key ctrl+t
 
 dialog=$(xwait_window "Copying\.\.\." 60) || fail "no progress dialog after Ctrl+A, Ctrl+T"
 sleep 0.5   # a few chunks in, so the bars show progress
-shot=$b/e2e/copy-progress-dialog.png
+shot=$b/e2e/$shot_name.png
 import -window root "$shot"
 
 # The run has ended when its dialog is gone; the dialog closes the log as it goes.
