@@ -13,7 +13,7 @@ namespace compressed_db {
 
 namespace {
 
-constexpr size_t kInputBytes = 64 * 1024;
+constexpr size_t kInputBytes = 16 * 1024;   // on the worker's stack
 
 uint32_t U32At(const uint8_t* bytes)
 {
