@@ -90,11 +90,13 @@ int64_t ImageBound(int64_t compressedBytes)
 Content ReadDatabase(const wchar_t* cdbPath, ByteChunks* image)
 {
     ReadAheadFile file;
-    uint8_t start[8];
-    if (!file.Open(cdbPath) || !file.Read(start, sizeof(start)) || memcmp(start, "mhbd", 4) != 0)
+    uint8_t tag[4];
+    if (!file.Open(cdbPath) || !file.Read(tag, sizeof(tag)) || memcmp(tag, "mhbd", 4) != 0)
         return Content::kAbsent;
-    const uint32_t headerLength = U32At(start + 4);
-    uint8_t flag[2];
+    uint8_t length[4], flag[2];
+    if (!file.Read(length, sizeof(length)))
+        return Content::kDamaged;
+    const uint32_t headerLength = U32At(length);
     if (headerLength < kMinHeaderLength || headerLength > file.Size() || !file.SeekTo(kFlagOffset) ||
         !file.Read(flag, sizeof(flag)))
         return Content::kDamaged;

@@ -35,7 +35,6 @@ public:
 private:
     bool ReadAt(int64_t pos, void* dst, size_t n);
     bool FillWindow(int64_t pos);
-
     bool FillWindowFromMemory(int64_t pos);
 
     FileHandle m_file;

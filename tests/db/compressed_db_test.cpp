@@ -110,6 +110,7 @@ TEST(CompressedDb, WhichFileTheLoadReads)
         {"a header too short to hold the flag", otherDb, shortHeader, kNothing},
         {"a header longer than the file", otherDb, WithHeaderU16(cdb, 4, 0xFFFF), kNothing},
         {"only the tag and the header length", otherDb, Bytes(cdb.begin(), cdb.begin() + 8), kNothing},
+        {"the tag and half a header length", otherDb, Bytes(cdb.begin(), cdb.begin() + 6), kNothing},
     };
     IpodFolder ipod;
     const LoadedDb cdbRecords = ipod.Load(cdbDb, std::nullopt), otherRecords = ipod.Load(otherDb, std::nullopt);
