@@ -48,33 +48,40 @@ uint8_t* OutputRoom(ByteChunks* image, int64_t bound, size_t* room)
     return out;
 }
 
-// Inflates the rest of the file onto the end of *image. Every pass either
-// takes input or gives output, so the loop ends with the file, the stream,
-// the bound or the memory.
+// Gives the stream its next input when it has taken all it had; false at
+// the end of the file.
+bool Refill(ReadAheadFile& file, uint8_t* input, size_t inputBytes, z_stream* stream)
+{
+    if (stream->avail_in > 0)
+        return true;
+    const size_t take = static_cast<size_t>(std::min<int64_t>(file.Remaining(), inputBytes));
+    if (take == 0 || !file.Read(input, take))
+        return false;
+    stream->next_in = input;
+    stream->avail_in = static_cast<uInt>(take);
+    return true;
+}
+
+// Inflates the rest of the file onto the end of *image. The loop ends with
+// the stream, the file (a truncated stream), the bound, the memory, damage,
+// or a pass that neither took input nor gave output.
 void InflateRest(ReadAheadFile& file, int64_t bound, ByteChunks* image)
 {
     z_stream stream = {};
     if (inflateInit(&stream) != Z_OK)
         return;
     uint8_t input[kInputBytes];
-    for (;;) {
-        if (stream.avail_in == 0) {
-            const size_t take = static_cast<size_t>(std::min<int64_t>(file.Remaining(), sizeof(input)));
-            if (take == 0 || !file.Read(input, take))
-                break;   // truncated: the stream never reached its end
-            stream.next_in = input;
-            stream.avail_in = static_cast<uInt>(take);
-        }
-        size_t room = 0;
-        uint8_t* out = OutputRoom(image, bound, &room);
-        if (!out)
-            break;
+    size_t room = 0;
+    uint8_t* out = nullptr;
+    while (Refill(file, input, sizeof(input), &stream) && (out = OutputRoom(image, bound, &room))) {
+        const uInt inputBefore = stream.avail_in;
         stream.next_out = out;
         stream.avail_out = static_cast<uInt>(room);
         const int result = inflate(&stream, Z_NO_FLUSH);
-        image->Commit(room - stream.avail_out);
-        if (result != Z_OK && result != Z_BUF_ERROR)
-            break;   // the end, or damage (Z_DATA_ERROR, Z_NEED_DICT, Z_MEM_ERROR)
+        const size_t produced = room - stream.avail_out;
+        image->Commit(produced);
+        if (result != Z_OK || (produced == 0 && stream.avail_in == inputBefore))
+            break;   // the end, damage (Z_DATA_ERROR, Z_NEED_DICT, Z_MEM_ERROR) or no progress
     }
     inflateEnd(&stream);
 }
