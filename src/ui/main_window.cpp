@@ -206,8 +206,9 @@ INT_PTR OnCommand(HWND window, int id, int notification)
 
 void OnPlaylistSelected()
 {
-    // The tree can report its first selection before the library exists.
-    if (!IsBusy() && g_pLibrary)
+    // The tree can report its first selection before the library exists, and
+    // reports the one a reload makes while the reload is still running.
+    if (!LibraryInUse() && g_pLibrary)
         g_pLibrary->Refresh();
 }
 
@@ -225,7 +226,7 @@ INT_PTR OnNotify(HWND window, const NMHDR& header)
 void OnSearchTimer(HWND window)
 {
     KillTimer(window, IDT_SEARCH);
-    if (IsBusy() || !g_pLibrary)
+    if (LibraryInUse() || !g_pLibrary)
         return;
     g_pLibrary->Refresh();
     UpdateStatusCounts();
