@@ -225,9 +225,8 @@ namespace {
 // What one item needs from the track and the settings, read under the lock.
 struct ItemPlan {
     int number = 0;   // 1-based
-    std::wstring name;
     wchar_t source[kPathCapacity] = {};
-    wchar_t destination[kPathCapacity] = {};
+    ItemDestination destination;   // shown in the log; onDisk for the file system
     bool skipIfExists = false;
     const wchar_t* problem = nullptr;
 };
@@ -240,13 +239,13 @@ bool PlanItem(CopyJob& job, CopyJobHost& host, ItemPlan& plan)
     const TrackEntry& track = *job.copyList[job.position];
     plan.number = job.position + 1;
     plan.skipIfExists = host.TransferOverwrite() == 1;
-    plan.name = ApplyRenamingRule(host.RenamingRule().c_str(), track);
+    const bool fits = FormItemDestination(job.destinationFolder, host.RenamingRule().c_str(), track, plan.destination);
     wchar_t root[kPathCapacity];
     if (!host.SourceRoot(root))
         plan.problem = L"no iPod selected";
     else if (!BuildSourcePath(root, track.location.get(), plan.source))
         plan.problem = L"source path too long";
-    if (!FormDestinationPath(job.destinationFolder, plan.name, track.location.get(), plan.destination))
+    if (!fits)
         plan.problem = L"destination path too long";
     return true;
 }
@@ -304,7 +303,7 @@ const wchar_t* OpenItemFiles(CopyItem& item, const wchar_t* source, DWORD& error
 // Ends the current item without keeping its file; the run goes on.
 void FailCurrentItem(CopyJob& job, CopyJobHost& host, const wchar_t* reason, DWORD error)
 {
-    const std::wstring line = FailureLine(job.currentItem->destinationPath, reason, error);
+    const std::wstring line = FailureLine(job.currentItem->shownPath, reason, error);
     job.currentItem.reset();
     ++job.position;
     ReportUnlessCancelled(job, [&] { host.Log(line.c_str()); });
@@ -333,7 +332,7 @@ void ReportItemStart(CopyJob& job, CopyJobHost& host, const ItemPlan& plan, cons
         host.SetOverallProgress(job.position);
         host.SetFileProgress(0);
         host.SetCounterText(FormatItemCounter(plan.number, job.itemCount).c_str());
-        host.SetNameText(FormatCurrentName(plan.name).c_str());
+        host.SetNameText(FormatCurrentName(plan.destination.expandedName).c_str());
     });
 }
 
@@ -352,26 +351,28 @@ void StartNextItem(CopyJob& job, CopyJobHost& host)
     ItemPlan plan;
     if (!PlanItem(job, host, plan))
         return;
+    const ItemDestination& destination = plan.destination;
     std::vector<std::wstring> lines;
-    if (plan.problem && !plan.destination[0]) {
-        lines.push_back(FailureLine(plan.name.c_str(), plan.problem, 0));
+    if (plan.problem && !destination.shown[0]) {
+        lines.push_back(FailureLine(destination.expandedName.c_str(), plan.problem, 0));
         ++job.position;
     } else if (plan.problem) {
-        lines.push_back(FailureLine(plan.destination, plan.problem, 0));
+        lines.push_back(FailureLine(destination.shown, plan.problem, 0));
         ++job.position;
     } else {
-        CreateDestinationFolder(plan.destination);
-        if (plan.skipIfExists && FileExists(plan.destination)) {
-            lines.push_back(PathLine(kLogIgnore, plan.destination));
+        CreateDestinationFolder(destination.onDisk);
+        if (plan.skipIfExists && FileExists(destination.onDisk)) {
+            lines.push_back(PathLine(kLogIgnore, destination.shown));
             ++job.position;
         } else {
             auto item = std::make_unique<CopyItem>();
-            StringCchCopyW(item->destinationPath, kPathCapacity, plan.destination);
+            StringCchCopyW(item->destinationPath, kPathCapacity, destination.onDisk);
+            StringCchCopyW(item->shownPath, kPathCapacity, destination.shown);
             DWORD error = 0;
             const wchar_t* failure = OpenItemFiles(*item, plan.source, error);
-            lines.push_back(PathLine(kLogCopying, plan.destination));
+            lines.push_back(PathLine(kLogCopying, destination.shown));
             if (failure) {
-                lines.push_back(FailureLine(plan.destination, failure, error));
+                lines.push_back(FailureLine(destination.shown, failure, error));
                 ++job.position;   // the item's destructor removes what it created
             } else {
                 job.currentItem = std::move(item);

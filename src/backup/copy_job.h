@@ -90,7 +90,8 @@ struct CopyItem {
     uint32_t bytesCopied = 0;
     FileHandle source;
     FileHandle destination;
-    wchar_t destinationPath[kPathCapacity] = {};
+    wchar_t destinationPath[kPathCapacity] = {};   // as handed to the file system
+    wchar_t shownPath[kPathCapacity] = {};         // as the log names it
     wchar_t writePath[kPathCapacity] = {};   // the temporary name, or the destination itself
     bool written = false;                    // writePath was created by this item
     bool complete = false;                   // renamed into place: keep it
