@@ -1,5 +1,6 @@
 #include "backup/copy_job.h"
 
+#include "backup/playlist_file.h"
 #include "backup/renaming_rule.h"
 #include "backup/transfer_log.h"
 
@@ -76,6 +77,23 @@ bool BuildSourcePath(const wchar_t* root, const wchar_t* location, wchar_t (&pat
     }
     path[length] = L'\0';
     return true;
+}
+
+std::wstring FailureLine(const wchar_t* path, const wchar_t* reason, DWORD error)
+{
+    wchar_t line[kLogLineCapacity];
+    if (error)
+        StringCchPrintfW(line, ARRAYSIZE(line), L"failed: %ls (%ls, error %lu)", path, reason, error);
+    else
+        StringCchPrintfW(line, ARRAYSIZE(line), L"failed: %ls (%ls)", path, reason);
+    return line;
+}
+
+std::wstring PathLine(const wchar_t* format, const wchar_t* path)
+{
+    wchar_t line[kLogLineCapacity];
+    StringCchPrintfW(line, ARRAYSIZE(line), format, path);
+    return line;
 }
 
 bool TemporaryPathFor(const wchar_t* destination, wchar_t (&path)[kPathCapacity])
@@ -184,6 +202,8 @@ void PrepareCopyRun(CopyJob& job, std::vector<TrackEntry*> tracks, std::unique_p
 {
     WaitForCopyWorker(job);
     job.copyList = std::move(tracks);
+    job.outcomes.assign(job.copyList.size(), CopyOutcome::NotReached);
+    job.playlists.clear();
     job.paused = 0;
     job.cancelled = 0;
     job.itemCount = static_cast<int32_t>(std::min<size_t>(job.copyList.size(), INT32_MAX));
@@ -264,21 +284,10 @@ void CreateDestinationFolder(const wchar_t* destination)
     CreateDirectoryPath(folder);
 }
 
-std::wstring FailureLine(const wchar_t* path, const wchar_t* reason, DWORD error)
+void EndItem(CopyJob& job, CopyOutcome outcome)
 {
-    wchar_t line[kLogLineCapacity];
-    if (error)
-        StringCchPrintfW(line, ARRAYSIZE(line), L"failed: %ls (%ls, error %lu)", path, reason, error);
-    else
-        StringCchPrintfW(line, ARRAYSIZE(line), L"failed: %ls (%ls)", path, reason);
-    return line;
-}
-
-std::wstring PathLine(const wchar_t* format, const wchar_t* path)
-{
-    wchar_t line[kLogLineCapacity];
-    StringCchPrintfW(line, ARRAYSIZE(line), format, path);
-    return line;
+    job.outcomes[static_cast<size_t>(job.position)] = outcome;
+    ++job.position;
 }
 
 // Opens the source and the file the item is written to. On failure the
@@ -305,7 +314,7 @@ void FailCurrentItem(CopyJob& job, CopyJobHost& host, const wchar_t* reason, DWO
 {
     const std::wstring line = FailureLine(job.currentItem->shownPath, reason, error);
     job.currentItem.reset();
-    ++job.position;
+    EndItem(job, CopyOutcome::Failed);
     ReportUnlessCancelled(job, [&] { host.Log(line.c_str()); });
 }
 
@@ -321,7 +330,7 @@ void CompleteCurrentItem(CopyJob& job, CopyJobHost& host)
     }
     item.complete = true;
     job.currentItem.reset();
-    ++job.position;
+    EndItem(job, CopyOutcome::Copied);
 }
 
 void ReportItemStart(CopyJob& job, CopyJobHost& host, const ItemPlan& plan, const std::vector<std::wstring>& lines)
@@ -355,15 +364,15 @@ void StartNextItem(CopyJob& job, CopyJobHost& host)
     std::vector<std::wstring> lines;
     if (plan.problem && !destination.shown[0]) {
         lines.push_back(FailureLine(destination.expandedName.c_str(), plan.problem, 0));
-        ++job.position;
+        EndItem(job, CopyOutcome::Failed);
     } else if (plan.problem) {
         lines.push_back(FailureLine(destination.shown, plan.problem, 0));
-        ++job.position;
+        EndItem(job, CopyOutcome::Failed);
     } else {
         CreateDestinationFolder(destination.onDisk);
         if (plan.skipIfExists && FileExists(destination.onDisk)) {
             lines.push_back(PathLine(kLogIgnore, destination.shown));
-            ++job.position;
+            EndItem(job, CopyOutcome::SkippedExisting);
         } else {
             auto item = std::make_unique<CopyItem>();
             StringCchCopyW(item->destinationPath, kPathCapacity, destination.onDisk);
@@ -373,7 +382,7 @@ void StartNextItem(CopyJob& job, CopyJobHost& host)
             lines.push_back(PathLine(kLogCopying, destination.shown));
             if (failure) {
                 lines.push_back(FailureLine(destination.shown, failure, error));
-                ++job.position;   // the item's destructor removes what it created
+                EndItem(job, CopyOutcome::Failed);   // the item's destructor removes what it created
             } else {
                 job.currentItem = std::move(item);
             }
@@ -445,6 +454,7 @@ void RunCopyJob(CopyJob& job, CopyJobHost& host)
         host.Sleep(kCopyStepSleepMs);
     }
     job.currentItem.reset();   // after a cancel: closes the files, removes the partial one
+    WriteRunPlaylists(job, host);
     FinishCopyRun(job, host);
 }
 

@@ -189,7 +189,8 @@ bool FormItemDestination(const wchar_t* folder, const wchar_t* rule, const Track
         return false;
     // Trimming never lengthens a component, so the result fits where `shown` did.
     const size_t start = JoinedFolderLength(folder);
-    const std::wstring onDisk = std::wstring(destination.shown, start) + FileSystemComponents(destination.shown + start);
+    const std::wstring onDisk =
+        std::wstring(destination.shown, start) + FileSystemComponents(destination.shown + start);
     if (FAILED(StringCchCopyW(destination.onDisk, kPathCapacity, onDisk.c_str())))
         return destination.shown[0] = L'\0', destination.onDisk[0] = L'\0', false;
     destination.relativeStart = start;

@@ -115,56 +115,7 @@ TEST(CopyPathsTest, CreateDirectoryPathMakesEveryMissingFolder)
 
 // --- Runs on real files -----------------------------------------------------
 
-class CopyJobTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(CreateDirectoryW((ipod.Path() + L"\\Music").c_str(), nullptr));
-        ownedHost = std::make_unique<RecordingHost>();
-        host = ownedHost.get();
-        host->root = ipod.Path() + L"\\";
-        wcscpy(job.destinationFolder, (backup.Path() + L"\\").c_str());
-    }
-
-    // A track of "Artist - Album" whose source holds `size` bytes.
-    TrackEntry* AddTrack(int number, const wchar_t* title, size_t size, BYTE seed = 0)
-    {
-        const std::wstring file = std::wstring(L"T") + std::to_wstring(tracks.size()) + L".mp3";
-        sources.push_back(Pattern(size, seed ? seed : static_cast<BYTE>(tracks.size() + 1)));
-        EXPECT_TRUE(WriteBytes(ipod.Path() + L"\\Music\\" + file, sources.back()));
-        tracks.push_back(MakeTrack(L"Artist", L"Album", number, title, (L":Music:" + file).c_str()));
-        return tracks.back().get();
-    }
-
-    std::wstring Destination(int number, const wchar_t* title) const
-    {
-        return backup.Path() + L"\\Artist - Album\\" + std::to_wstring(number) + L" - " + title + L".mp3";
-    }
-
-    void Run()
-    {
-        std::vector<TrackEntry*> list;
-        for (auto& track : tracks)
-            list.push_back(track.get());
-        PrepareCopyRun(job, list, std::move(ownedHost));
-        RunCopyJob(job, *host);
-    }
-
-    bool AllUnticked() const
-    {
-        for (auto& track : tracks)
-            if (track->isChecked)
-                return false;
-        return true;
-    }
-
-    TempDir ipod, backup;
-    std::vector<std::unique_ptr<TrackEntry>> tracks;
-    std::vector<std::vector<BYTE>> sources;
-    CopyJob job;
-    std::unique_ptr<RecordingHost> ownedHost;
-    RecordingHost* host = nullptr;
-};
+class CopyJobTest : public CopyRunFixture {};
 
 TEST_F(CopyJobTest, ThreeChunkFileShowsEveryProgressValue)
 {
@@ -519,7 +470,8 @@ TEST_F(CopyJobTest, NamesEndingInDotsOrSpacesLandInOneFolderAndAreFoundAgain)
     Run();
     const std::wstring shown = backup.Path() + L"\\Dots...\\Trailing. \\";
     const std::wstring onDisk = backup.Path() + L"\\Dots\\Trailing\\";
-    EXPECT_EQ(host->log, (std::vector<std::wstring>{L"copying: " + shown + L"One.mp3", L"copying: " + shown + L"Two.mp3"}));
+    EXPECT_EQ(host->log,
+              (std::vector<std::wstring>{L"copying: " + shown + L"One.mp3", L"copying: " + shown + L"Two.mp3"}));
     EXPECT_EQ(L"Dots;", EntryNames(backup.Path()));
     EXPECT_EQ(L"Trailing;", EntryNames(backup.Path() + L"\\Dots"));
     EXPECT_EQ(L"One.mp3;Two.mp3;", EntryNames(onDisk));
@@ -536,7 +488,8 @@ TEST_F(CopyJobTest, NamesEndingInDotsOrSpacesLandInOneFolderAndAreFoundAgain)
     host = ownedHost.get();
     host->log.clear();
     Run();
-    EXPECT_EQ(host->log, (std::vector<std::wstring>{L"ignore: " + shown + L"One.mp3", L"ignore: " + shown + L"Two.mp3"}));
+    EXPECT_EQ(host->log,
+              (std::vector<std::wstring>{L"ignore: " + shown + L"One.mp3", L"ignore: " + shown + L"Two.mp3"}));
     EXPECT_EQ(L"Dots;", EntryNames(backup.Path()));
     EXPECT_EQ(L"One.mp3;Two.mp3;", EntryNames(onDisk));
 }
