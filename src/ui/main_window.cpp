@@ -8,6 +8,7 @@
 #include "settings/settings.h"
 #include "ui/list_commands.h"
 #include "ui/main_parts.h"
+#include "ui/playlist_option.h"
 #include "ui/resize_layout.h"
 #include "ui/splitter.h"
 #include "update/update_check.h"
@@ -45,6 +46,7 @@ void SetUpViews(HWND window)
     g_busy = 0;
     g_ipodList.AttachSelector(GetDlgItem(window, IDC_IPOD_SELECTOR));
     g_hTooltip = CreateMainTooltips(window);
+    ShowWritePlaylistsCheck(window);
 }
 
 void BindLibrary(HWND window)
@@ -191,6 +193,9 @@ INT_PTR OnCommand(HWND window, int id, int notification)
         break;
     case IDM_CHECK_UPDATES:
         StartUpdateCheck(0);
+        break;
+    case IDM_WRITE_PLAYLISTS:
+        ToggleWritePlaylists(window);
         break;
     default:
         // Tick and copy commands. Enter and Esc (1 and 2) do nothing, and so,
