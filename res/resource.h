@@ -49,6 +49,7 @@
 #define IDM_CHECK_UPDATES    40045
 #define IDM_COPY             40049
 #define IDM_EJECT            40050
+#define IDM_WRITE_PLAYLISTS  40060
 
 // Media list context menu commands
 #define IDM_LIST_CHECK_ALL       40029

@@ -1,5 +1,6 @@
 #include "backup/copy_job.h"
 
+#include "backup/playlist_file.h"
 #include "backup/renaming_rule.h"
 #include "backup/transfer_log.h"
 
@@ -76,6 +77,23 @@ bool BuildSourcePath(const wchar_t* root, const wchar_t* location, wchar_t (&pat
     }
     path[length] = L'\0';
     return true;
+}
+
+std::wstring FailureLine(const wchar_t* path, const wchar_t* reason, DWORD error)
+{
+    wchar_t line[kLogLineCapacity];
+    if (error)
+        StringCchPrintfW(line, ARRAYSIZE(line), L"failed: %ls (%ls, error %lu)", path, reason, error);
+    else
+        StringCchPrintfW(line, ARRAYSIZE(line), L"failed: %ls (%ls)", path, reason);
+    return line;
+}
+
+std::wstring PathLine(const wchar_t* format, const wchar_t* path)
+{
+    wchar_t line[kLogLineCapacity];
+    StringCchPrintfW(line, ARRAYSIZE(line), format, path);
+    return line;
 }
 
 bool TemporaryPathFor(const wchar_t* destination, wchar_t (&path)[kPathCapacity])
@@ -184,6 +202,8 @@ void PrepareCopyRun(CopyJob& job, std::vector<TrackEntry*> tracks, std::unique_p
 {
     WaitForCopyWorker(job);
     job.copyList = std::move(tracks);
+    job.outcomes.assign(job.copyList.size(), CopyOutcome::NotReached);
+    job.playlists.clear();
     job.paused = 0;
     job.cancelled = 0;
     job.itemCount = static_cast<int32_t>(std::min<size_t>(job.copyList.size(), INT32_MAX));
@@ -225,9 +245,8 @@ namespace {
 // What one item needs from the track and the settings, read under the lock.
 struct ItemPlan {
     int number = 0;   // 1-based
-    std::wstring name;
     wchar_t source[kPathCapacity] = {};
-    wchar_t destination[kPathCapacity] = {};
+    ItemDestination destination;   // shown in the log; onDisk for the file system
     bool skipIfExists = false;
     const wchar_t* problem = nullptr;
 };
@@ -240,13 +259,13 @@ bool PlanItem(CopyJob& job, CopyJobHost& host, ItemPlan& plan)
     const TrackEntry& track = *job.copyList[job.position];
     plan.number = job.position + 1;
     plan.skipIfExists = host.TransferOverwrite() == 1;
-    plan.name = ApplyRenamingRule(host.RenamingRule().c_str(), track);
+    const bool fits = FormItemDestination(job.destinationFolder, host.RenamingRule().c_str(), track, plan.destination);
     wchar_t root[kPathCapacity];
     if (!host.SourceRoot(root))
         plan.problem = L"no iPod selected";
     else if (!BuildSourcePath(root, track.location.get(), plan.source))
         plan.problem = L"source path too long";
-    if (!FormDestinationPath(job.destinationFolder, plan.name, track.location.get(), plan.destination))
+    if (!fits)
         plan.problem = L"destination path too long";
     return true;
 }
@@ -265,21 +284,10 @@ void CreateDestinationFolder(const wchar_t* destination)
     CreateDirectoryPath(folder);
 }
 
-std::wstring FailureLine(const wchar_t* path, const wchar_t* reason, DWORD error)
+void EndItem(CopyJob& job, CopyOutcome outcome)
 {
-    wchar_t line[kLogLineCapacity];
-    if (error)
-        StringCchPrintfW(line, ARRAYSIZE(line), L"failed: %ls (%ls, error %lu)", path, reason, error);
-    else
-        StringCchPrintfW(line, ARRAYSIZE(line), L"failed: %ls (%ls)", path, reason);
-    return line;
-}
-
-std::wstring PathLine(const wchar_t* format, const wchar_t* path)
-{
-    wchar_t line[kLogLineCapacity];
-    StringCchPrintfW(line, ARRAYSIZE(line), format, path);
-    return line;
+    job.outcomes[static_cast<size_t>(job.position)] = outcome;
+    ++job.position;
 }
 
 // Opens the source and the file the item is written to. On failure the
@@ -304,9 +312,9 @@ const wchar_t* OpenItemFiles(CopyItem& item, const wchar_t* source, DWORD& error
 // Ends the current item without keeping its file; the run goes on.
 void FailCurrentItem(CopyJob& job, CopyJobHost& host, const wchar_t* reason, DWORD error)
 {
-    const std::wstring line = FailureLine(job.currentItem->destinationPath, reason, error);
+    const std::wstring line = FailureLine(job.currentItem->shownPath, reason, error);
     job.currentItem.reset();
-    ++job.position;
+    EndItem(job, CopyOutcome::Failed);
     ReportUnlessCancelled(job, [&] { host.Log(line.c_str()); });
 }
 
@@ -322,7 +330,7 @@ void CompleteCurrentItem(CopyJob& job, CopyJobHost& host)
     }
     item.complete = true;
     job.currentItem.reset();
-    ++job.position;
+    EndItem(job, CopyOutcome::Copied);
 }
 
 void ReportItemStart(CopyJob& job, CopyJobHost& host, const ItemPlan& plan, const std::vector<std::wstring>& lines)
@@ -333,7 +341,7 @@ void ReportItemStart(CopyJob& job, CopyJobHost& host, const ItemPlan& plan, cons
         host.SetOverallProgress(job.position);
         host.SetFileProgress(0);
         host.SetCounterText(FormatItemCounter(plan.number, job.itemCount).c_str());
-        host.SetNameText(FormatCurrentName(plan.name).c_str());
+        host.SetNameText(FormatCurrentName(plan.destination.expandedName).c_str());
     });
 }
 
@@ -352,27 +360,29 @@ void StartNextItem(CopyJob& job, CopyJobHost& host)
     ItemPlan plan;
     if (!PlanItem(job, host, plan))
         return;
+    const ItemDestination& destination = plan.destination;
     std::vector<std::wstring> lines;
-    if (plan.problem && !plan.destination[0]) {
-        lines.push_back(FailureLine(plan.name.c_str(), plan.problem, 0));
-        ++job.position;
+    if (plan.problem && !destination.shown[0]) {
+        lines.push_back(FailureLine(destination.expandedName.c_str(), plan.problem, 0));
+        EndItem(job, CopyOutcome::Failed);
     } else if (plan.problem) {
-        lines.push_back(FailureLine(plan.destination, plan.problem, 0));
-        ++job.position;
+        lines.push_back(FailureLine(destination.shown, plan.problem, 0));
+        EndItem(job, CopyOutcome::Failed);
     } else {
-        CreateDestinationFolder(plan.destination);
-        if (plan.skipIfExists && FileExists(plan.destination)) {
-            lines.push_back(PathLine(kLogIgnore, plan.destination));
-            ++job.position;
+        CreateDestinationFolder(destination.onDisk);
+        if (plan.skipIfExists && FileExists(destination.onDisk)) {
+            lines.push_back(PathLine(kLogIgnore, destination.shown));
+            EndItem(job, CopyOutcome::SkippedExisting);
         } else {
             auto item = std::make_unique<CopyItem>();
-            StringCchCopyW(item->destinationPath, kPathCapacity, plan.destination);
+            StringCchCopyW(item->destinationPath, kPathCapacity, destination.onDisk);
+            StringCchCopyW(item->shownPath, kPathCapacity, destination.shown);
             DWORD error = 0;
             const wchar_t* failure = OpenItemFiles(*item, plan.source, error);
-            lines.push_back(PathLine(kLogCopying, plan.destination));
+            lines.push_back(PathLine(kLogCopying, destination.shown));
             if (failure) {
-                lines.push_back(FailureLine(plan.destination, failure, error));
-                ++job.position;   // the item's destructor removes what it created
+                lines.push_back(FailureLine(destination.shown, failure, error));
+                EndItem(job, CopyOutcome::Failed);   // the item's destructor removes what it created
             } else {
                 job.currentItem = std::move(item);
             }
@@ -444,6 +454,7 @@ void RunCopyJob(CopyJob& job, CopyJobHost& host)
         host.Sleep(kCopyStepSleepMs);
     }
     job.currentItem.reset();   // after a cancel: closes the files, removes the partial one
+    WriteRunPlaylists(job, host);
     FinishCopyRun(job, host);
 }
 

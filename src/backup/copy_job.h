@@ -45,6 +45,11 @@ bool BuildSourcePath(const wchar_t* root, const wchar_t* location, wchar_t (&pat
 // written under its own name.
 bool TemporaryPathFor(const wchar_t* destination, wchar_t (&path)[kPathCapacity]);
 
+// The log's lines: "failed: <path> (<reason>[, error <code>])" and a path
+// put into a "copying: %s"-like format.
+std::wstring FailureLine(const wchar_t* path, const wchar_t* reason, DWORD error);
+std::wstring PathLine(const wchar_t* format, const wchar_t* path);
+
 // True when a file or folder of that name exists. Wildcards are not expanded.
 bool FileExists(const wchar_t* path);
 // Creates every missing folder of `path`. Failures are left to the file's
@@ -90,10 +95,27 @@ struct CopyItem {
     uint32_t bytesCopied = 0;
     FileHandle source;
     FileHandle destination;
-    wchar_t destinationPath[kPathCapacity] = {};
+    wchar_t destinationPath[kPathCapacity] = {};   // as handed to the file system
+    wchar_t shownPath[kPathCapacity] = {};         // as the log names it
     wchar_t writePath[kPathCapacity] = {};   // the temporary name, or the destination itself
     bool written = false;                    // writePath was created by this item
     bool complete = false;                   // renamed into place: keep it
+};
+
+// What became of one item of a run.
+enum class CopyOutcome : uint8_t {
+    NotReached,        // cancelled before it, or still to come
+    Copied,
+    SkippedExisting,   // the destination was already there
+    Failed,
+};
+
+// A playlist whose file a completed run writes: its name and, per item, the
+// track it names (null when no track carries the item's identifier). The
+// tracks belong to the library, as those of the copy list do.
+struct PlaylistSource {
+    std::wstring name;
+    std::vector<const TrackEntry*> items;
 };
 
 struct CopyJob {
@@ -102,6 +124,8 @@ struct CopyJob {
     CopyJob& operator=(const CopyJob&) = delete;
 
     std::vector<TrackEntry*> copyList;   // points into the library, owns nothing
+    std::vector<CopyOutcome> outcomes;   // one per item of copyList
+    std::vector<PlaylistSource> playlists;   // set after PrepareCopyRun; empty: write none
     int32_t itemCount = 0;
     int32_t position = 0;
     std::unique_ptr<CopyItem> currentItem;

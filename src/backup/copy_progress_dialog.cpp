@@ -1,5 +1,6 @@
 #include "backup/copy_progress_dialog.h"
 
+#include "backup/playlist_file.h"
 #include "backup/transfer_log.h"
 #include "device/ipod_list.h"
 #include "library/app_globals.h"
@@ -70,6 +71,18 @@ void CollectLibraryTracks(std::vector<TrackEntry*>& tracks)
         g_pLibrary->GetCheckedTracks(tracks);
 }
 
+// Only when the option is on: with it off a run writes nothing but the copies.
+std::vector<PlaylistSource> CollectLibraryPlaylists()
+{
+    if (!g_settings.WritePlaylists || !g_pLibrary)
+        return {};
+    const CMediaLibrary& library = *g_pLibrary;
+    return CollectPlaylistSources(library.Playlists(), [&library](uint32_t trackId) -> const TrackEntry* {
+        const int position = library.FindTrackPosition(trackId);
+        return position < 0 ? nullptr : library.Tracks()[static_cast<size_t>(position)].get();
+    });
+}
+
 std::unique_ptr<CopyJobHost> MakeDialogHost(HWND dialog) { return std::make_unique<DialogCopyHost>(dialog); }
 
 INT_PTR OnInitDialog(HWND dialog, const CopyDialogSources* sources)
@@ -86,6 +99,8 @@ INT_PTR OnInitDialog(HWND dialog, const CopyDialogSources* sources)
         CollectLibraryTracks(tracks);
     auto host = (sources && sources->makeHost) ? sources->makeHost(dialog) : MakeDialogHost(dialog);
     PrepareCopyRun(g_copyJob, std::move(tracks), std::move(host));
+    g_copyJob.playlists =
+        (sources && sources->collectPlaylists) ? sources->collectPlaylists() : CollectLibraryPlaylists();
 
     // The 32-bit range holds any item count; the 16-bit one would wrap at 65,536.
     SendDlgItemMessageW(dialog, IDC_OVERALL_PROGRESS, PBM_SETRANGE32, 0, g_copyJob.itemCount);

@@ -146,7 +146,56 @@ bool JoinFolderAndName(const wchar_t* folder, const std::wstring& name, wchar_t 
     return SUCCEEDED(StringCchCatW(joined, kPathCapacity, relative));
 }
 
+// Where the part below the folder begins in a path that JoinFolderAndName made.
+size_t JoinedFolderLength(const wchar_t* folder)
+{
+    const size_t length = wcslen(folder);
+    return (length > 0 && folder[length - 1] != L'\\') ? length + 1 : length;
+}
+
+// An empty component (a doubled separator, or nothing after a last one) is
+// read by the file system as no component at all, so it stays as it is.
+std::wstring FileSystemComponents(const wchar_t* relative)
+{
+    std::wstring result;
+    for (const wchar_t* begin = relative;;) {
+        const wchar_t* end = wcschr(begin, L'\\');
+        const std::wstring component = end ? std::wstring(begin, end) : std::wstring(begin);
+        result += component.empty() ? component : FileSystemComponent(component);
+        if (!end)
+            return result;
+        result += L'\\';
+        begin = end + 1;
+    }
+}
+
 }  // namespace
+
+std::wstring FileSystemComponent(const std::wstring& component)
+{
+    if (!component.empty() && component.find_first_not_of(L'.') == std::wstring::npos)
+        return std::wstring(component.size(), L'_');
+    const size_t last = component.find_last_not_of(L". ");
+    return last == std::wstring::npos ? std::wstring(L"_") : component.substr(0, last + 1);
+}
+
+bool FormItemDestination(const wchar_t* folder, const wchar_t* rule, const TrackEntry& track,
+                         ItemDestination& destination)
+{
+    destination.expandedName = ApplyRenamingRule(rule, track);
+    destination.onDisk[0] = L'\0';
+    destination.relativeStart = 0;
+    if (!FormDestinationPath(folder, destination.expandedName, track.location.get(), destination.shown))
+        return false;
+    // Trimming never lengthens a component, so the result fits where `shown` did.
+    const size_t start = JoinedFolderLength(folder);
+    const std::wstring onDisk =
+        std::wstring(destination.shown, start) + FileSystemComponents(destination.shown + start);
+    if (FAILED(StringCchCopyW(destination.onDisk, kPathCapacity, onDisk.c_str())))
+        return destination.shown[0] = L'\0', destination.onDisk[0] = L'\0', false;
+    destination.relativeStart = start;
+    return true;
+}
 
 std::wstring CleanFileName(const wchar_t* value)
 {

@@ -26,3 +26,26 @@ std::wstring ApplyRenamingRule(const wchar_t* rule, const TrackEntry& track);
 // terminator); the caller then logs and skips the item.
 bool FormDestinationPath(const wchar_t* folder, const std::wstring& expandedName, const wchar_t* location,
                          wchar_t (&destination)[kPathCapacity]);
+
+// One component of a name as the file system is handed it. Windows drops
+// trailing dots and spaces from the last component of a path but only one
+// dot from an inner one, so a folder made as "Dots..." (stored "Dots") is
+// later looked for as "Dots..": without them, both agree. Nothing left gives
+// "_"; a component made only of dots becomes as many underscores.
+std::wstring FileSystemComponent(const std::wstring& component);
+
+// Where one item goes. `shown` is the destination path as the log names it;
+// `onDisk` is the same path with every component below the folder passed
+// through FileSystemComponent, the one every file-system call must use.
+struct ItemDestination {
+    std::wstring expandedName;
+    wchar_t shown[kPathCapacity] = {};
+    wchar_t onDisk[kPathCapacity] = {};
+    size_t relativeStart = 0;   // onDisk + relativeStart: the part below the folder
+};
+
+// The rule expanded for `track` and its destination under `folder`. The copy
+// and everything that names a copied file use this one function, so they
+// cannot disagree. False, with empty paths, when the path does not fit.
+bool FormItemDestination(const wchar_t* folder, const wchar_t* rule, const TrackEntry& track,
+                         ItemDestination& destination);

@@ -105,6 +105,49 @@ void ReadSearchText(wchar_t* buffer, int capacity)
     buffer[capacity - 1] = L'\0';
 }
 
+namespace {
+
+void ReadPlaylists(CiTunesDB& db, std::vector<std::unique_ptr<PlaylistEntry>>& kept)
+{
+    const uint32_t count = db.GetPlaylistCount();
+    db.SeekFirstPlaylist();
+    for (uint32_t i = 0; i < count; ++i) {
+        auto playlist = std::make_unique<PlaylistEntry>();
+        if (!db.ReadPlaylist(*playlist))
+            break;   // damaged: the walk cannot go on
+        if (playlist->masterFlag != 0 || playlist->kind == kPlaylistSmart)
+            continue;
+        kept.push_back(std::move(playlist));
+    }
+}
+
+void ReadTracks(CiTunesDB& db, TrackArray& tracks)
+{
+    const uint32_t count = db.GetTrackCount();
+    db.SeekFirstTrack();
+    // The count is already limited to what the file can hold.
+    tracks.reserve(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        auto track = db.ReadTrack();
+        if (!track)
+            break;
+        tracks.push_back(std::move(track));
+    }
+}
+
+}  // namespace
+
+LoadedDatabase ReadDatabase(const wchar_t* path)
+{
+    LoadedDatabase database;
+    CiTunesDB db;
+    if (db.OpenIpodDatabase(path)) {
+        ReadPlaylists(db, database.playlists);
+        ReadTracks(db, database.tracks);
+    }
+    return database;
+}
+
 // ---------------------------------------------------------------- CMediaLibrary
 
 void CMediaLibrary::Clear()
@@ -131,50 +174,32 @@ void CMediaLibrary::RemovePlaylistNodes()
     }
 }
 
+void CMediaLibrary::SetListView(HWND listView)
+{
+    m_listView = listView;
+    m_viewThread.Bind();
+}
+
 void CMediaLibrary::LoadDatabase(const wchar_t* path)
 {
     Clear();
-    CiTunesDB db;
-    const bool opened = db.OpenIpodDatabase(path);
-    if (opened)
-        ReadPlaylists(db);
+    Adopt(ReadDatabase(path));
+}
+
+void CMediaLibrary::Adopt(LoadedDatabase&& database)
+{
+    Clear();
+    m_tracks = std::move(database.tracks);
+    m_index.Rebuild(m_tracks);
+    m_playlists = std::move(database.playlists);
     HTREEITEM root = m_treeView ? TreeView_GetRoot(m_treeView) : nullptr;
+    for (auto& playlist : m_playlists)
+        playlist->treeItem = InsertPlaylistNode(m_treeView, root, *playlist);
+    // Last, when the library is whole: selecting the root notifies the main
+    // window, whose handler may refresh the list from it.
     if (root) {
         TreeView_Expand(m_treeView, root, TVE_EXPAND);
         TreeView_SelectItem(m_treeView, root);
-    }
-    if (opened)
-        ReadTracks(db);
-}
-
-void CMediaLibrary::ReadPlaylists(CiTunesDB& db)
-{
-    const uint32_t count = db.GetPlaylistCount();
-    db.SeekFirstPlaylist();
-    HTREEITEM root = m_treeView ? TreeView_GetRoot(m_treeView) : nullptr;
-    for (uint32_t i = 0; i < count; ++i) {
-        auto playlist = std::make_unique<PlaylistEntry>();
-        if (!db.ReadPlaylist(*playlist))
-            break;   // damaged: the walk cannot go on
-        if (playlist->masterFlag != 0 || playlist->kind == kPlaylistSmart)
-            continue;
-        playlist->treeItem = InsertPlaylistNode(m_treeView, root, *playlist);
-        m_playlists.push_back(std::move(playlist));
-    }
-}
-
-void CMediaLibrary::ReadTracks(CiTunesDB& db)
-{
-    const uint32_t count = db.GetTrackCount();
-    db.SeekFirstTrack();
-    // The count is already limited to what the file can hold.
-    m_tracks.reserve(count);
-    for (uint32_t i = 0; i < count; ++i) {
-        auto track = db.ReadTrack();
-        if (!track)
-            break;
-        m_index.Add(track->trackId, static_cast<int>(m_tracks.size()));
-        m_tracks.push_back(std::move(track));
     }
 }
 
@@ -250,9 +275,13 @@ void LoadIpodDatabase(const wchar_t* root)
     if (FAILED(StringCchPrintfW(path, MAX_PATH, L"%siPod_Control\\iTunes\\iTunesDB", root)))
         return;   // a root this long is no drive root
     SetStatusText(2, L"Getting iPod information");
-    g_pLibrary->Clear();
-    g_pLibrary->LoadDatabase(path);
-    g_pLibrary->Refresh();
+    CMediaLibrary& library = *g_pLibrary;
+    library.RunOnViewThread([&] { library.Clear(); });
+    LoadedDatabase database = ReadDatabase(path);
+    library.RunOnViewThread([&] {
+        library.Adopt(std::move(database));
+        library.Refresh();
+    });
     SetStatusText(2, L"");
 }
 
@@ -260,7 +289,10 @@ void EmptyLibrary()
 {
     if (!g_pLibrary)
         return;
-    g_pLibrary->Clear();
-    g_pLibrary->Refresh();
-    UpdateStatusCounts();
+    CMediaLibrary& library = *g_pLibrary;
+    library.RunOnViewThread([&] {
+        library.Clear();
+        library.Refresh();
+        UpdateStatusCounts();
+    });
 }

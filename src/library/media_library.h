@@ -3,14 +3,14 @@
 // media list shows, and the ticks. Bound to the main window's playlist tree
 // and media list, which it keeps in step by (synchronous) window messages.
 #include "db/records.h"
+#include "library/view_thread.h"
 
 #include <windows.h>
 
 #include <memory>
 #include <unordered_map>
+#include <utility>
 #include <vector>
-
-class CiTunesDB;
 
 using TrackArray = std::vector<std::unique_ptr<TrackEntry>>;
 
@@ -35,6 +35,18 @@ private:
 std::vector<int> SelectVisibleRows(const TrackArray& tracks, const TrackIdIndex& index,
                                    const PlaylistEntry* playlist, const wchar_t* search);
 
+// What one read of a database gives: every track in database order and the
+// playlists a user may pick (ordinary ones, not the master), not yet shown.
+struct LoadedDatabase {
+    TrackArray tracks;
+    std::vector<std::unique_ptr<PlaylistEntry>> playlists;
+};
+
+// Reads the database at `path` without touching any window, so that a worker
+// can do it on its own thread. A file that cannot be read gives nothing; a
+// damaged one, what was read before the damage.
+LoadedDatabase ReadDatabase(const wchar_t* path);
+
 class CMediaLibrary {
 public:
     static constexpr int kSearchCapacity = 256;   // 255 units and the terminator
@@ -43,11 +55,16 @@ public:
     CMediaLibrary(const CMediaLibrary&) = delete;
     CMediaLibrary& operator=(const CMediaLibrary&) = delete;
 
-    void SetListView(HWND listView) { m_listView = listView; }
+    // Called on the thread that owns both views, which becomes the thread
+    // that every rebuild of them runs on.
+    void SetListView(HWND listView);
     void SetTreeView(HWND treeView) { m_treeView = treeView; }
 
     void Clear();
     void LoadDatabase(const wchar_t* path);
+    // Takes the records of a read, shows its playlists in the tree and selects
+    // the root. The media list is left to the Refresh that follows.
+    void Adopt(LoadedDatabase&& database);
     void Refresh();
     void SyncChecks();
 
@@ -61,13 +78,20 @@ public:
     // Appends the ticked tracks in library order; `list` is not emptied first.
     void GetCheckedTracks(std::vector<TrackEntry*>& list) const;
 
+    // Runs `work` on the views' thread and waits for it (see CViewThread).
+    // Every rebuild of the views goes through here when a worker asks for it.
+    template <class Work>
+    bool RunOnViewThread(Work&& work)
+    {
+        return m_viewThread.Run(std::forward<Work>(work));
+    }
+    bool OnViewThread() const { return !m_viewThread.IsBound() || m_viewThread.OnViewThread(); }
+
     const TrackArray& Tracks() const { return m_tracks; }
     const std::vector<int>& VisibleRows() const { return m_visibleRows; }
     const std::vector<std::unique_ptr<PlaylistEntry>>& Playlists() const { return m_playlists; }
 
 private:
-    void ReadPlaylists(CiTunesDB& db);
-    void ReadTracks(CiTunesDB& db);
     void RemovePlaylistNodes();
 
     HWND m_listView = nullptr;
@@ -76,13 +100,15 @@ private:
     std::vector<int> m_visibleRows;
     std::vector<std::unique_ptr<PlaylistEntry>> m_playlists;
     TrackIdIndex m_index;
+    CViewThread m_viewThread;
 };
 
 // Loads the database of the iPod whose volume root is `root` ("E:\") into
-// g_pLibrary, with the passing texts in the status bar. Device workers call it.
+// g_pLibrary, with the passing texts in the status bar. Device workers call
+// it: the file is read on the calling thread, the views are rebuilt on theirs.
 void LoadIpodDatabase(const wchar_t* root);
-// Empties g_pLibrary and its views and refreshes the counts: what an eject
-// leaves behind. Device workers call it.
+// Empties g_pLibrary and its views and refreshes the counts, on the views'
+// thread: what an eject leaves behind. Device workers call it.
 void EmptyLibrary();
 
 // Case-insensitive substring test in the user's locale; an absent or empty

@@ -172,6 +172,12 @@ void SetStatusText(int part, const wchar_t* text)
 
 void UpdateStatusCounts()
 {
+    // The counts walk every track: they are taken on the views' thread, where
+    // the library is rebuilt, so that a worker never counts tracks being freed.
+    if (g_pLibrary && !g_pLibrary->OnViewThread()) {
+        g_pLibrary->RunOnViewThread([] { UpdateStatusCounts(); });
+        return;
+    }
     const int items = g_pLibrary ? g_pLibrary->GetItemCount() : 0;
     const int checked = g_pLibrary ? g_pLibrary->GetCheckedCount() : 0;
     wchar_t text[64];

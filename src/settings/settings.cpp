@@ -113,6 +113,7 @@ void Settings::Load()
     RegReadDword(key.Get(), names::kCheckForUpdates, &CheckForUpdates, defaults::kCheckForUpdates);
     RegReadDword(key.Get(), names::kTransferOverwrite, &TransferOverwrite, defaults::kTransferOverwrite);
     RegReadDword(key.Get(), names::kAskForDestPath, &AskForDestPath, defaults::kAskForDestPath);
+    RegReadDword(key.Get(), names::kWritePlaylists, &WritePlaylists, defaults::kWritePlaylists);
     if (DefaultDestPath[0] == L'\0')
         GetDefaultBackupFolder(DefaultDestPath);
 }
@@ -129,4 +130,5 @@ void Settings::Save()
     RegWriteDword(key.Get(), names::kCheckForUpdates, CheckForUpdates);
     RegWriteDword(key.Get(), names::kTransferOverwrite, TransferOverwrite);
     RegWriteDword(key.Get(), names::kAskForDestPath, AskForDestPath);
+    RegWriteDword(key.Get(), names::kWritePlaylists, WritePlaylists);
 }

@@ -17,6 +17,7 @@ constexpr wchar_t kStartupIpodScan[] = L"StartupIpodScan";
 constexpr wchar_t kCheckForUpdates[] = L"CheckForUpdates";
 constexpr wchar_t kTransferOverwrite[] = L"TransferOverwrite";
 constexpr wchar_t kAskForDestPath[] = L"AskForDestPath";
+constexpr wchar_t kWritePlaylists[] = L"WritePlaylists";
 }  // namespace settings_names
 
 namespace settings_defaults {
@@ -29,6 +30,7 @@ constexpr DWORD kStartupIpodScan = 1;
 constexpr DWORD kCheckForUpdates = 1;
 constexpr DWORD kTransferOverwrite = 1;
 constexpr DWORD kAskForDestPath = 1;
+constexpr DWORD kWritePlaylists = 0;
 }  // namespace settings_defaults
 
 // TransferOverwrite holds 1 when existing files are left alone; any other
@@ -44,6 +46,7 @@ struct Settings {
     DWORD CheckForUpdates = settings_defaults::kCheckForUpdates;
     DWORD TransferOverwrite = settings_defaults::kTransferOverwrite;   // exactly 1: skip existing files; else overwrite
     DWORD AskForDestPath = settings_defaults::kAskForDestPath;
+    DWORD WritePlaylists = settings_defaults::kWritePlaylists;   // .m3u8 files beside a completed backup
 
     void Load();
     void Save();

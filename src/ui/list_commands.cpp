@@ -111,13 +111,15 @@ bool RunListCommand(HWND mainWnd, int id)
     case IDM_LIST_INVERT_CHECKS:
     case IDM_LIST_CHECK_SELECTION:
     case IDM_LIST_UNCHECK_SELECTION:
-        if (!g_busy)
+        if (!LibraryInUse())
             RunTickCommand(mainWnd, id);
         return true;
     case IDC_COPY:
     case IDM_COPY:
     case IDM_LIST_COPY:
-        if (!g_busy)
+        // Also refused while an eject runs: the copy worker keeps pointers to
+        // tracks that the eject's reload would free.
+        if (!LibraryInUse())
             CopyCheckedItems(mainWnd);
         return true;
     default:
@@ -151,6 +153,14 @@ void ArmSyncChecksTimer(HWND mainWnd)
 
 void OnSyncChecksExpired(HWND mainWnd)
 {
+    // While a worker may rebuild the library the marks wait for the next
+    // expiry instead of being dropped: when the worker leaves the library as
+    // it was (a failed eject, a scan that found nothing) the click still counts,
+    // and after a reload the read-back finds the marks the reload drew.
+    if (LibraryInUse()) {
+        SetTimer(mainWnd, IDT_SYNC_CHECKS, kSyncChecksDelayMs, nullptr);
+        return;
+    }
     SyncAndCount();
     KillTimer(mainWnd, IDT_SYNC_CHECKS);
 }

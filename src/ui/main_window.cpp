@@ -8,6 +8,7 @@
 #include "settings/settings.h"
 #include "ui/list_commands.h"
 #include "ui/main_parts.h"
+#include "ui/playlist_option.h"
 #include "ui/resize_layout.h"
 #include "ui/splitter.h"
 #include "update/update_check.h"
@@ -45,6 +46,7 @@ void SetUpViews(HWND window)
     g_busy = 0;
     g_ipodList.AttachSelector(GetDlgItem(window, IDC_IPOD_SELECTOR));
     g_hTooltip = CreateMainTooltips(window);
+    ShowWritePlaylistsCheck(window);
 }
 
 void BindLibrary(HWND window)
@@ -192,6 +194,9 @@ INT_PTR OnCommand(HWND window, int id, int notification)
     case IDM_CHECK_UPDATES:
         StartUpdateCheck(0);
         break;
+    case IDM_WRITE_PLAYLISTS:
+        ToggleWritePlaylists(window);
+        break;
     default:
         // Tick and copy commands. Enter and Esc (1 and 2) do nothing, and so,
         // until they are written, do eject, help, About, grid lines and
@@ -206,8 +211,9 @@ INT_PTR OnCommand(HWND window, int id, int notification)
 
 void OnPlaylistSelected()
 {
-    // The tree can report its first selection before the library exists.
-    if (!IsBusy() && g_pLibrary)
+    // The tree can report its first selection before the library exists, and
+    // reports the one a reload makes while the reload is still running.
+    if (!LibraryInUse() && g_pLibrary)
         g_pLibrary->Refresh();
 }
 
@@ -225,7 +231,7 @@ INT_PTR OnNotify(HWND window, const NMHDR& header)
 void OnSearchTimer(HWND window)
 {
     KillTimer(window, IDT_SEARCH);
-    if (IsBusy() || !g_pLibrary)
+    if (LibraryInUse() || !g_pLibrary)
         return;
     g_pLibrary->Refresh();
     UpdateStatusCounts();

@@ -4,6 +4,9 @@
 #include "backup/copy_job.h"
 #include "db/records.h"
 #include "ipodgen/db_builder.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
 
 #include <windows.h>
 
@@ -111,6 +114,65 @@ public:
     void SetElapsedText(const wchar_t* text) override { ++reports, elapsed.push_back(text); }
     void ClearRowChecks() override { ++rowClears; }
     void CloseDialog() override { ++reports, ++dialogCloses; }
+};
+
+// Runs on real files: an iPod folder with a "Music" folder, a destination
+// folder, the tracks and their sources, and a recording host.
+class CopyRunFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(CreateDirectoryW((ipod.Path() + L"\\Music").c_str(), nullptr));
+        ownedHost = std::make_unique<RecordingHost>();
+        host = ownedHost.get();
+        host->root = ipod.Path() + L"\\";
+        wcscpy(job.destinationFolder, (backup.Path() + L"\\").c_str());
+    }
+
+    // A track of "Artist - Album" whose source holds `size` bytes.
+    TrackEntry* AddTrack(int number, const wchar_t* title, size_t size, BYTE seed = 0)
+    {
+        return AddTaggedTrack(L"Artist", L"Album", number, title, size, seed);
+    }
+
+    TrackEntry* AddTaggedTrack(const wchar_t* artist, const wchar_t* album, int number, const wchar_t* title,
+                               size_t size, BYTE seed = 0)
+    {
+        const std::wstring file = std::wstring(L"T") + std::to_wstring(tracks.size()) + L".mp3";
+        sources.push_back(Pattern(size, seed ? seed : static_cast<BYTE>(tracks.size() + 1)));
+        EXPECT_TRUE(WriteBytes(ipod.Path() + L"\\Music\\" + file, sources.back()));
+        tracks.push_back(MakeTrack(artist, album, number, title, (L":Music:" + file).c_str()));
+        return tracks.back().get();
+    }
+
+    std::wstring Destination(int number, const wchar_t* title) const
+    {
+        return backup.Path() + L"\\Artist - Album\\" + std::to_wstring(number) + L" - " + title + L".mp3";
+    }
+
+    void Run()
+    {
+        std::vector<TrackEntry*> list;
+        for (auto& track : tracks)
+            list.push_back(track.get());
+        PrepareCopyRun(job, list, std::move(ownedHost));
+        RunCopyJob(job, *host);
+    }
+
+    bool AllUnticked() const
+    {
+        for (auto& track : tracks)
+            if (track->isChecked)
+                return false;
+        return true;
+    }
+
+    testing_support::TempDir ipod, backup;
+    std::vector<std::unique_ptr<TrackEntry>> tracks;
+    std::vector<std::vector<BYTE>> sources;
+    CopyJob job;
+    std::unique_ptr<RecordingHost> ownedHost;
+    RecordingHost* host = nullptr;
 };
 
 }  // namespace copy_test

@@ -236,4 +236,80 @@ TEST(DestinationPath, FolderWithoutRootKeepsNamesRelative)
     EXPECT_EQ(L"<refused>", Destination(nullptr, L"a", L":x.mp3"));
 }
 
+// What the file system is handed, component by component. Trailing dots and
+// spaces go (Windows keeps only some of them, and differently for inner and
+// last components); nothing else changes.
+TEST(FileSystemName, ComponentsLoseTrailingDotsAndSpacesOnly)
+{
+    const struct {
+        const wchar_t* component;
+        const wchar_t* onDisk;
+    } cases[] = {
+        {L"Dots...", L"Dots"},
+        {L"Trailing. ", L"Trailing"},
+        {L"a. . ", L"a"},
+        {L" ", L"_"},          // nothing left
+        {L". .", L"_"},
+        {L"", L"_"},
+        {L".", L"_"},          // only dots: one underscore per dot, as before
+        {L"...", L"___"},
+        {L"...And", L"...And"},
+        {L" lead. in", L" lead. in"},
+        {L"x.mp3", L"x.mp3"},
+        {L"Song .mp3", L"Song .mp3"},
+        {L"tab\t", L"tab\t"},                // only dots and spaces count
+        {L"wide\x3000", L"wide\x3000"},      // an ideographic space is no space here
+        {L"\xD83C\xDFB5.", L"\xD83C\xDFB5"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.onDisk, FileSystemComponent(c.component)) << "component: " << c.component;
+}
+
+TEST(FileSystemName, ItemDestinationShowsTheNameAndHandsOnTheTrimmedPath)
+{
+    const struct {
+        const wchar_t* folder;
+        const wchar_t* rule;
+        const wchar_t* artist;
+        const wchar_t* album;
+        const wchar_t* location;
+        const wchar_t* shown;
+        const wchar_t* onDisk;
+        size_t relativeStart;
+    } cases[] = {
+        {L"D:\\B\\", L"<artist>\\<album>\\<title>", L"Dots...", L"Trailing. ", L":F:x.mp3",
+         L"D:\\B\\Dots...\\Trailing. \\Title.mp3", L"D:\\B\\Dots\\Trailing\\Title.mp3", 5},
+        {L"D:\\B", L"<artist>\\<album>", L" ", L"End.", L":F:ABCD",   // no extension: the last one trims too
+         L"D:\\B\\ \\End.", L"D:\\B\\_\\End", 5},
+        {L"D:\\B\\", L"<artist>\\<album>", L"...", L". .", L":F:x.m4a",
+         L"D:\\B\\___\\. ..m4a", L"D:\\B\\___\\. ..m4a", 5},
+        {L"D:\\B\\", L"a. \\\\<album>", L"A", L"x", L":F:x.",   // a doubled separator stays one
+         L"D:\\B\\a. \\\\x.", L"D:\\B\\a\\\\x", 5},
+        {L"D:\\My.\\", L"<album>", L"A", L"x", L":F:x.mp3",           // the chosen folder is the user's
+         L"D:\\My.\\x.mp3", L"D:\\My.\\x.mp3", 7},
+        {L"", L"<artist> /<album>", L"A", L"B", L":F:x.mp3", L"A \\B.mp3", L"A\\B.mp3", 0},
+    };
+    for (const auto& c : cases) {
+        Tags tags;
+        tags.artist = c.artist;
+        tags.album = c.album;
+        tags.location = c.location;
+        ItemDestination destination;
+        ASSERT_TRUE(FormItemDestination(c.folder, c.rule, MakeTrack(tags), destination)) << c.shown;
+        EXPECT_EQ(ApplyRenamingRule(c.rule, MakeTrack(tags)), destination.expandedName);
+        EXPECT_STREQ(c.shown, destination.shown);
+        EXPECT_STREQ(c.onDisk, destination.onDisk);
+        EXPECT_EQ(c.relativeStart, destination.relativeStart) << c.shown;
+    }
+
+    Tags tags;
+    const std::wstring longTitle(300, L'w');
+    tags.title = longTitle.c_str();
+    ItemDestination refused;
+    EXPECT_FALSE(FormItemDestination(L"D:\\B\\", L"<title>", MakeTrack(tags), refused));
+    EXPECT_STREQ(L"", refused.shown);
+    EXPECT_STREQ(L"", refused.onDisk);
+    EXPECT_EQ(longTitle, refused.expandedName);
+}
+
 }  // namespace

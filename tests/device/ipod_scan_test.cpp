@@ -294,4 +294,51 @@ TEST_F(IpodScan, AScanThreadMeetingARunningScanEndsAsAfterFindingNone)
     EXPECT_EQ(0, host.library.GetItemCount());
 }
 
+// Counts the messages that other threads send to the list and the tree. The
+// hook's wParam tells a message of this thread from one of another.
+struct CrossThreadCounter {
+    static inline HWND views[2] = {};
+    static inline int count = 0;
+
+    static LRESULT CALLBACK Hook(int code, WPARAM sentByThisThread, LPARAM lParam)
+    {
+        const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        if (code == HC_ACTION && !sentByThisThread && (message->hwnd == views[0] || message->hwnd == views[1]))
+            ++count;
+        return CallNextHookEx(nullptr, code, sentByThisThread, lParam);
+    }
+    explicit CrossThreadCounter(const HostWindow& host)
+        : hook(SetWindowsHookExW(WH_CALLWNDPROC, &Hook, nullptr, GetCurrentThreadId()))
+    {
+        views[0] = host.list;
+        views[1] = host.tree;
+        count = 0;
+    }
+    ~CrossThreadCounter() { UnhookWindowsHookEx(hook); }
+    HHOOK hook;
+};
+
+TEST_F(IpodScan, ALoadFromAWorkerDrivesTheViewsFromTheirOwnThread)
+{
+    // The rows and nodes are made on the thread that owns the views, so the
+    // worker's messages to them do not grow with the number of tracks.
+    std::vector<int> crossThread;
+    for (int tracks : {20, 1500}) {
+        ASSERT_TRUE(MakeIpod(L"E:\\", tracks, std::wstring(L"Echo")));
+        ASSERT_EQ(1, g_ipodList.Scan());
+        CrossThreadCounter counter(host);
+        ASSERT_TRUE(RunWorker(LoadThreadProc, const_cast<wchar_t*>(L"E:\\")));
+        crossThread.push_back(CrossThreadCounter::count);
+
+        EXPECT_EQ(tracks, ListView_GetItemCount(host.list));
+        EXPECT_EQ(tracks, host.library.GetItemCount());
+        EXPECT_EQ(host.library.Playlists().size(), host.PlaylistLabels().size());
+        EXPECT_EQ(L"Items: " + std::to_wstring(tracks), host.StatusText(0));
+        EXPECT_EQ(L"", host.StatusText(2));
+        EmptyDrive(L"E:");
+    }
+    EXPECT_EQ(crossThread[0], crossThread[1]);
+    EXPECT_EQ(0, crossThread[1]);
+}
+
 }  // namespace

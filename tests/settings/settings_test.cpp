@@ -153,6 +153,30 @@ TEST_F(SettingsStore, SaveWritesAllEightValuesWithTheirTypesAndBytes)
     EXPECT_EQ(2u, reloaded.TransferOverwrite) << "2 means overwrite and must not be folded to 1";
 }
 
+TEST_F(SettingsStore, WritePlaylistsIsOffByDefaultAndRoundTripsAsADword)
+{
+    Settings settings = Scribbled();
+    settings.WritePlaylists = 77;
+    settings.Load();
+    EXPECT_EQ(0u, settings.WritePlaylists);
+    EXPECT_TRUE(Read(names::kWritePlaylists).bytes.empty()) << "Load must not write values";
+
+    for (DWORD value : {1u, 0u}) {
+        settings.WritePlaylists = value;
+        settings.Save();
+        const StoredValue stored = Read(names::kWritePlaylists);
+        EXPECT_EQ(static_cast<DWORD>(REG_DWORD), stored.type);
+        EXPECT_EQ((std::vector<BYTE>{static_cast<BYTE>(value), 0, 0, 0}), stored.bytes);
+        Settings reloaded = Scribbled();
+        reloaded.WritePlaylists = 77;
+        reloaded.Load();
+        EXPECT_EQ(value, reloaded.WritePlaylists);
+    }
+    StoreDword(names::kWritePlaylists, 5);   // any non-zero value is on, and kept as it is
+    settings.Load();
+    EXPECT_EQ(5u, settings.WritePlaylists);
+}
+
 TEST_F(SettingsStore, EmptyDestinationStaysEmptyUntilTheNextLoad)
 {
     Settings settings;

@@ -230,4 +230,41 @@ TEST_F(ListCommandsTest, ClickedMarksAreReadBackOnceAfterTheLastClick)
     EXPECT_EQ(2, g_pLibrary->GetCheckedCount());
 }
 
+// A scan or load (g_busy) or an eject (g_ejecting) may rebuild the library at
+// any moment: the handlers that read or change it leave it alone meanwhile.
+TEST_F(ListCommandsTest, HandlersLeaveTheLibraryAloneWhileAWorkerMayRebuildIt)
+{
+    for (std::atomic<int32_t>* flag : {&g_busy, &g_ejecting}) {
+        SCOPED_TRACE(flag == &g_busy ? "busy" : "ejecting");
+        g_pLibrary->Refresh();
+        ASSERT_EQ(30, Rows());
+        *flag = 1;
+
+        Tick(3, true);
+        SendMessageW(m_window, WM_TIMER, IDT_SYNC_CHECKS, 0);   // the read-back timer expires
+        EXPECT_EQ(0, g_pLibrary->GetCheckedCount());
+        Command(IDM_CHECK_ALL);
+        Command(IDM_COPY);
+        SetDlgItemTextW(m_window, IDC_SEARCH, L"matches no track at all");
+        SendMessageW(m_window, WM_TIMER, IDT_SEARCH, 0);
+        HWND tree = Item(IDC_PLAYLIST_TREE);
+        TreeView_SelectItem(tree, TreeView_GetChild(tree, TreeView_GetRoot(tree)));
+        PumpFor(300);
+        EXPECT_EQ(30, Rows()) << "no refresh";
+        EXPECT_EQ((std::vector<int>{3}), TickedRows()) << "no tick command";
+        EXPECT_EQ(0, g_pLibrary->GetCheckedCount()) << "no read-back";
+        EXPECT_EQ(0, m_recorded.dialogs + static_cast<int>(m_recorded.messages.size())) << "no copy";
+
+        // The read-back was put off, not dropped: it comes once the flag clears.
+        *flag = 0;
+        EXPECT_TRUE(PumpUntil([] { return g_pLibrary->GetCheckedCount() == 1; }));
+        EXPECT_EQ(L"Checked items: 1", StatusText(1));
+        SetDlgItemTextW(m_window, IDC_SEARCH, L"");
+        KillTimer(m_window, IDT_SEARCH);
+        TreeView_SelectItem(tree, TreeView_GetRoot(tree));
+        Tick(3, false);
+        g_pLibrary->SyncChecks();
+    }
+}
+
 }  // namespace

@@ -142,6 +142,32 @@ TEST_F(MainWindowTest, CloseBoxDoesAsExitDoes)
     EXPECT_EQ(0u, StoredDword(settings_names::kEnableTooltips));
 }
 
+// The check mark follows the preference from the start, each click switches
+// both, and closing stores the last state.
+TEST_F(MainWindowTest, WritePlaylistsItemFollowsAndSwitchesThePreference)
+{
+    auto checked = [this] {
+        return (GetMenuState(GetMenu(m_window), IDM_WRITE_PLAYLISTS, MF_BYCOMMAND) & MF_CHECKED) != 0;
+    };
+    EXPECT_FALSE(checked());
+    DestroyWindow(m_window);
+    g_settings.WritePlaylists = 1;
+    m_window = CreateMainWindow();
+    ASSERT_NE(nullptr, m_window);
+    EXPECT_TRUE(checked());
+
+    const std::pair<DWORD, bool> afterClick[] = {{0u, false}, {1u, true}, {0u, false}};
+    for (const auto& [value, mark] : afterClick) {
+        SendMessageW(m_window, WM_COMMAND, MAKEWPARAM(IDM_WRITE_PLAYLISTS, 0), 0);
+        EXPECT_EQ(value, g_settings.WritePlaylists);
+        EXPECT_EQ(mark, checked());
+    }
+    SendMessageW(m_window, WM_COMMAND, MAKEWPARAM(IDM_WRITE_PLAYLISTS, 0), 0);
+    SendMessageW(m_window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(TakeQuitMessage());
+    EXPECT_EQ(1u, StoredDword(settings_names::kWritePlaylists));
+}
+
 // --- Searching --------------------------------------------------------------
 
 class LoadedWindowTest : public MainWindowTest {

@@ -3,19 +3,22 @@
 # a simulated iPod mapped as E:: Ctrl+A ticks them all, Ctrl+T copies them to
 # the default folder. Every copy must equal its source under the renaming
 # rule's name and transfer_log.txt must list them; a screenshot of the
-# progress dialog is left under <build>/e2e/. With "compressed" the iPod is a
-# newer one: its database is compressed in iTunesCDB beside a zero-byte iTunesDB.
-# Usage: copy_e2e.sh <build dir> <source dir> [compressed]
+# progress dialog is left under <build>/e2e/.
+# With "playlists", the option "Write playlist files when copying" is first
+# switched on from the Options menu with the keyboard (Alt+O, F); every
+# playlist must then have its .m3u8 naming the copies, and the option must be
+# saved when Savanto closes.
+# With "compressed", the iPod is a newer one: its database is compressed in
+# iTunesCDB beside a zero-byte iTunesDB.
+# Usage: copy_e2e.sh <build dir> <source dir> [playlists|compressed]
 set -euo pipefail
-b=$(cd "$1" && pwd); src=$(cd "$2" && pwd); mode=${3:-}
+b=$(cd "$1" && pwd); src=$(cd "$2" && pwd); mode=${3:-copy}
 tracks=40 playlists=3 media_bytes=1500000 name="Copy E2E iPod"
 . "$src/scripts/wine-prefix.sh"
+sample_args=(); [ "$mode" = compressed ] && sample_args=(--compressed)
 
 # A display prefix of its own: the UI's end-to-end test may run at the same time.
-prefix=wineprefix-copy-e2e work=$b/copy-e2e shot_name=copy-progress-dialog sample_args=()
-if [ "$mode" = compressed ]; then
-  prefix=wineprefix-copy-e2e-cdb work=$b/copy-e2e-cdb shot_name=copy-progress-dialog-cdb sample_args=(--compressed)
-fi
+prefix=wineprefix-$mode-e2e work=$b/$mode-e2e
 drive=$(xprefix_drive "$b" $prefix)
 cwine() { xwine_in "$b" $prefix "$@"; }
 winpath() { echo "Z:$1" | tr / '\\'; }
@@ -28,7 +31,7 @@ cleanup() {
 }
 trap cleanup EXIT
 trap "exit 1" INT TERM HUP   # so that the cleanup runs on those too
-fail() { import -window root "$b/e2e/$shot_name-failure.png" 2>/dev/null || true; echo "FAIL: $* (screen in $b/e2e/$shot_name-failure.png)"; exit 1; }
+fail() { import -window root "$b/e2e/$mode-failure.png" 2>/dev/null || true; echo "FAIL: $* (screen in $b/e2e/$mode-failure.png)"; exit 1; }
 
 xdisplay_start
 xprefix_init "$b" $prefix
@@ -59,12 +62,13 @@ grep -q "; $playlists playlist(s);" <<<"$seen" || fail "not $playlists playlists
 xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window" 2>/dev/null || true
 for _ in $(seq 1 50); do [ "$(xdotool getactivewindow 2>/dev/null)" = "$window" ] && break; sleep 0.1; done
 [ "$(xdotool getactivewindow 2>/dev/null)" = "$window" ] || fail "the main window could not be activated"
+[ "$mode" = playlists ] && xdotool key alt+o f
 xdotool key ctrl+a
 xdotool key ctrl+t
 
 dialog=$(xwait_window "Copying\.\.\." 60) || fail "no progress dialog after Ctrl+A, Ctrl+T"
 sleep 0.5   # a few chunks in, so the bars show progress
-shot=$b/e2e/$shot_name.png
+shot=$b/e2e/$mode-progress-dialog.png
 import -window root "$shot"
 
 # The run has ended when its dialog is gone; the dialog closes the log as it goes.
@@ -74,8 +78,12 @@ for _ in $(seq 1 3000); do
 done
 xdotool search --name "^Copying" >/dev/null 2>&1 && fail "the copy did not end"
 
-cwine "$b/tests/backup/copy_e2e_check.exe" $tracks $media_bytes "$(winpath "$work/dest")" \
-  "$(winpath "$work/transfer_log.txt")" || fail "the copies or the log are not as expected"
+check=copy_e2e_check; [ "$mode" = playlists ] && check=playlist_e2e_check
+cwine "$b/tests/backup/$check.exe" $tracks $media_bytes "$(winpath "$work/dest")" \
+  "$(winpath "$work/transfer_log.txt")" || fail "the copies, playlists or log are not as expected"
 cwine "$b/tests/ui/savanto_probe.exe" close >/dev/null || true
 for _ in $(seq 1 300); do kill -0 "$savanto_pid" 2>/dev/null || break; sleep 0.1; done
+if [ "$mode" = playlists ]; then
+  cwine reg query "$key" /v WritePlaylists 2>/dev/null | grep -q 'REG_DWORD.*0x1' || fail "WritePlaylists was not saved as 1"
+fi
 echo "PASS: screenshot $shot"

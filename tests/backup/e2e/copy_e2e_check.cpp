@@ -5,6 +5,7 @@
 // nothing else may lie in the destination, and the transfer log must hold one
 // line per track in library order. Prints what differs; exit code 0 when all matched.
 #include "backup/renaming_rule.h"
+#include "e2e_lines.h"
 #include "ipodgen/sample_ipod.h"
 
 #include <windows.h>
@@ -21,21 +22,6 @@ OwnedText Owned(const std::wstring& text)
     OwnedText owned(new wchar_t[text.size() + 1]);
     wmemcpy(owned.get(), text.c_str(), text.size() + 1);
     return owned;
-}
-
-std::vector<std::wstring> LogLines(const std::wstring& path)
-{
-    std::vector<BYTE> bytes;
-    std::vector<std::wstring> lines;
-    if (!ipodgen::ReadBytes(path, &bytes))
-        return lines;
-    const std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-    size_t start = 0;
-    for (size_t end; (end = text.find(L"\r\n", start)) != std::wstring::npos; start = end + 2)
-        lines.push_back(text.substr(start, end - start));
-    if (start != text.size())
-        lines.push_back(L"<unterminated> " + text.substr(start));
-    return lines;
 }
 
 void CountFiles(const std::wstring& folder, int& count)
@@ -66,7 +52,7 @@ int wmain(int argc, wchar_t** argv)
     }
     const auto tracks = ipodgen::SampleTracks(_wtoi(argv[1]), static_cast<uint32_t>(_wtoi(argv[2])));
     const std::wstring folder = argv[3];
-    const std::vector<std::wstring> log = LogLines(argv[4]);
+    const std::vector<std::wstring> log = ReadUtf16Lines(argv[4]);
     const wchar_t* rule = L"<artist> - <album>\\<track> - <title>";
 
     int failures = 0, copies = 0;

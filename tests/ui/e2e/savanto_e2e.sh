@@ -1,11 +1,11 @@
 #!/bin/bash
 # The real Savanto.exe under Wine on a private X display, with a simulated
-# iPod mapped as E:. It must start, scan, load the iPod and list its tracks;
-# a screenshot of its main window is left under <build>/e2e/.
+# iPod of 5,000 tracks mapped as E:. It must start, scan, load the iPod and
+# list every track; a screenshot of its main window is left under <build>/e2e/.
 # Usage: savanto_e2e.sh <build dir> <source dir>
 set -euo pipefail
 b=$(cd "$1" && pwd); src=$(cd "$2" && pwd)
-tracks=24 name="E2E Sample iPod" prefix=wineprefix-ui-e2e
+tracks=5000 name="E2E Sample iPod" prefix=wineprefix-ui-e2e
 . "$src/scripts/wine-prefix.sh"
 drive=$(xprefix_drive "$b" $prefix)
 
