@@ -67,14 +67,14 @@ inline std::wstring Text(const OwnedText& text)
     return text ? std::wstring(text.get()) : std::wstring(L"<none>");
 }
 
-inline bool SameTrack(const TrackEntry& a, const TrackEntry& b)
+inline bool SameTrackRecord(const TrackEntry& a, const TrackEntry& b)
 {
     return a.trackId == b.trackId && a.trackNumber == b.trackNumber && a.lengthMs == b.lengthMs &&
            Text(a.title) == Text(b.title) && Text(a.artist) == Text(b.artist) && Text(a.album) == Text(b.album) &&
            Text(a.genre) == Text(b.genre) && Text(a.location) == Text(b.location);
 }
 
-inline bool SamePlaylist(const PlaylistEntry& a, const PlaylistEntry& b)
+inline bool SamePlaylistRecord(const PlaylistEntry& a, const PlaylistEntry& b)
 {
     return Text(a.name) == Text(b.name) && a.kind == b.kind && a.masterFlag == b.masterFlag &&
            a.trackIds == b.trackIds;
@@ -86,11 +86,11 @@ inline bool IsPrefixOf(const LoadedDb& part, const LoadedDb& whole)
     if (part.tracks.size() > whole.tracks.size() || part.playlists.size() > whole.playlists.size())
         return false;
     for (size_t i = 0; i < part.tracks.size(); ++i) {
-        if (!SameTrack(*part.tracks[i], *whole.tracks[i]))
+        if (!SameTrackRecord(*part.tracks[i], *whole.tracks[i]))
             return false;
     }
     for (size_t i = 0; i < part.playlists.size(); ++i) {
-        if (!SamePlaylist(*part.playlists[i], *whole.playlists[i]))
+        if (!SamePlaylistRecord(*part.playlists[i], *whole.playlists[i]))
             return false;
     }
     return true;

@@ -1,7 +1,6 @@
 // Damaged databases: truncations at every byte and seeded random mutations.
 // The reader must end every walk, and every text it returns must be bytes of
-// the file (of the inflated bytes, for a compressed one); a truncated file
-// must give a prefix of the intact file's tracks.
+// the file; a truncated file must give a prefix of the intact file's tracks.
 #include "db/compressed_db.h"
 #include "db/itunesdb.h"
 #include "db_test_util.h"
@@ -52,6 +51,13 @@ void ExpectReadFromFile(const LoadedDb& db, const Bytes& file, const std::string
         ids += p->trackIds.size();
     }
     ASSERT_LE(ids, file.size() / CiTunesDB::kPlaylistItemBytes) << what;
+}
+
+bool SameTrack(const TrackEntry& a, const TrackEntry& b)
+{
+    return a.trackId == b.trackId && a.trackNumber == b.trackNumber && a.lengthMs == b.lengthMs &&
+           Text(a.title) == Text(b.title) && Text(a.artist) == Text(b.artist) && Text(a.album) == Text(b.album) &&
+           Text(a.genre) == Text(b.genre) && Text(a.location) == Text(b.location);
 }
 
 Bytes SmallSampleDb()
@@ -154,6 +160,9 @@ TEST(ReaderDamage, SeededMutationsNeverReadBeyondTheFile)
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     printf("%d mutated databases read in %.1f s (%zu tracks survived)\n", kCases, seconds, tracksRead);
 }
+
+// Compressed databases (iTunesCDB): every text must come from the bytes that
+// the reader walked, which are the inflated ones.
 
 // The bytes the reader walked for an iTunesCDB: the inflated image, the file
 // itself when it is stored uncompressed, none when it is not read.
