@@ -9,6 +9,7 @@
 #include <shellapi.h>
 
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -17,6 +18,12 @@ constexpr wchar_t kTrademarks[] = L"* iPod and iTunes are trademarks of Apple In
 about_testing::OpenPageFn g_openPage = nullptr;
 
 std::wstring Widen(const char* ascii) { return std::wstring(ascii, ascii + strlen(ascii)); }
+
+// "Compiled on <date> at <time>" from the compiler's __DATE__ and __TIME__.
+std::wstring BuildStampText(const char* date, const char* time)
+{
+    return L"Compiled on " + Widen(date) + L" at " + Widen(time);
+}
 
 void OpenHomePage()
 {
@@ -62,11 +69,6 @@ INT_PTR OnCommand(HWND window, int id)
 }
 
 }  // namespace
-
-std::wstring BuildStampText(const char* date, const char* time)
-{
-    return L"Compiled on " + Widen(date) + L" at " + Widen(time);
-}
 
 INT_PTR CALLBACK AboutDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM)
 {

@@ -3,17 +3,12 @@
 // a link to the publisher's home page.
 #include <windows.h>
 
-#include <string>
-
 constexpr wchar_t kHomePageUrl[] = L"http://www.quillmere.com/savanto";
 
 INT_PTR CALLBACK AboutDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Opens the About box modally over `owner` and returns when it is closed.
 void ShowAboutBox(HWND owner);
-
-// "Compiled on <date> at <time>" from the compiler's __DATE__ and __TIME__.
-std::wstring BuildStampText(const char* date, const char* time);
 
 // Seam for tests only: what a click on the link opens the page with; null
 // restores the shell, which hands the address to the user's web browser.

@@ -4,7 +4,6 @@
 
 #include "ui/about_dialog.h"
 #include "ui/hyperlink.h"
-#include "update/update_check.h"
 
 #include <functional>
 #include <regex>
@@ -88,6 +87,17 @@ protected:
         MainWindowTest::TearDown();
     }
 
+    // A move to a point of the link's client area. The pointer goes along, so
+    // that the moves the system makes up itself agree with the posted one.
+    static void MoveMouse(HWND link, int x, int y)
+    {
+        POINT screen = {x, y};
+        ClientToScreen(link, &screen);
+        SetCursorPos(screen.x, screen.y);
+        PostMessageW(link, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+        PumpFor(20);
+    }
+
     HWND m_dialog = nullptr;
     LONG_PTR m_dialogProc = 0;
     std::vector<HWND> m_links;
@@ -139,7 +149,7 @@ TEST_F(HyperlinkTest, BothLinksGetBlueTextAndOtherStaticsDoNot)
     DeleteDC(dc);
 }
 
-TEST_F(HyperlinkTest, HoverUnderlinesAndCapturesAndLeavingRestores)
+TEST_F(HyperlinkTest, HoverUnderlinesAndCapturesLeavingRestoresAndTheCursorIsAHand)
 {
     const HWND link = m_links[0];
     const HFONT original = PropFont(link, kHyperlinkOriginalFont);
@@ -150,29 +160,22 @@ TEST_F(HyperlinkTest, HoverUnderlinesAndCapturesAndLeavingRestores)
         int x, y;
         bool hovered;
     };
-    // In, further in, out past each edge (the capture keeps the moves coming),
-    // and back in.
+    // In, further in, out past an edge (the capture keeps the moves coming),
+    // in again, out past another edge, back in.
     const Move moves[] = {{1, 1, true},
                           {client.right - 1, client.bottom - 1, true},
                           {-3, 1, false},
                           {2, 2, true},
-                          {client.right + 4, 2, false},
-                          {2, client.bottom + 6, true},   // entering: any move over a free control
-                          {2, client.bottom + 6, false}};
+                          {2, client.bottom + 6, false},
+                          {client.right - 2, client.bottom - 1, true}};
     for (const Move& move : moves) {
         SCOPED_TRACE(testing::Message() << move.x << "," << move.y);
-        PostMessageW(link, WM_MOUSEMOVE, 0, MAKELPARAM(move.x, move.y));
-        PumpFor(20);
+        MoveMouse(link, move.x, move.y);
         EXPECT_EQ(move.hovered ? link : nullptr, GetCapture());
         EXPECT_EQ(move.hovered ? underline : original, FontOf(link));
     }
-}
-
-TEST_F(HyperlinkTest, HandCursorOverTheLink)
-{
     SetCursor(LoadCursorW(nullptr, IDC_ARROW));
-    EXPECT_EQ(TRUE, SendMessageW(m_links[1], WM_SETCURSOR, reinterpret_cast<WPARAM>(m_links[1]),
-                                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
+    EXPECT_EQ(TRUE, SendMessageW(link, WM_SETCURSOR, reinterpret_cast<WPARAM>(link), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
     EXPECT_EQ(LoadCursorW(nullptr, IDC_HAND), GetCursor());
 }
 
@@ -181,8 +184,7 @@ TEST_F(HyperlinkTest, DestroyingRemovesEveryPropertyAndDeletesTheUnderlineFonts)
     std::vector<HFONT> underlines;
     for (HWND link : m_links)
         underlines.push_back(PropFont(link, kHyperlinkUnderlineFont));
-    PostMessageW(m_links[0], WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));   // destroyed while hovered
-    PumpFor(20);
+    MoveMouse(m_links[0], 1, 1);   // destroyed while hovered
     ASSERT_EQ(m_links[0], GetCapture());
 
     std::vector<int> left;
@@ -267,7 +269,6 @@ TEST_F(AboutBoxTest, ShowsVersionBuildStampTrademarksAndItsLink)
         EXPECT_EQ(m_window, GetWindow(box, GW_OWNER));
         EXPECT_FALSE(IsWindowEnabled(m_window)) << "modal";
         EXPECT_EQ(L"Version: 1.1.3", TextOf(GetDlgItem(box, IDC_ABOUT_VERSION)));
-        EXPECT_EQ(std::wstring(L"Version: ") + kProgramVersion, TextOf(GetDlgItem(box, IDC_ABOUT_VERSION)));
         const std::wstring stamp = TextOf(GetDlgItem(box, IDC_ABOUT_BUILD));
         EXPECT_TRUE(std::regex_match(stamp, std::wregex(L"Compiled on (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
                                                         L"[ 123]\\d \\d{4} at [0-2]\\d:[0-5]\\d:[0-5]\\d")))
@@ -278,12 +279,6 @@ TEST_F(AboutBoxTest, ShowsVersionBuildStampTrademarksAndItsLink)
         EXPECT_NE(nullptr, reinterpret_cast<HICON>(SendDlgItemMessageW(box, IDC_ABOUT_ICON, STM_GETICON, 0, 0)));
         SendMessageW(box, WM_COMMAND, MAKEWPARAM(IDCLOSE, BN_CLICKED), 0);
     });
-}
-
-TEST(BuildStamp, HasTheCompilersDateAndTime)
-{
-    EXPECT_EQ(L"Compiled on Feb  5 2007 at 01:23:37", BuildStampText("Feb  5 2007", "01:23:37"));
-    EXPECT_EQ(L"Compiled on Dec 17 2026 at 23:59:00", BuildStampText("Dec 17 2026", "23:59:00"));
 }
 
 // Runs the box's messages as its modal loop does, keys through

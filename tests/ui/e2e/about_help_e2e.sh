@@ -23,20 +23,6 @@ trap cleanup EXIT
 trap "exit 1" INT TERM HUP   # so that the cleanup runs on those too
 fail() { import -window root "$b/e2e/about-failure.png" 2>/dev/null || true; echo "FAIL: $* (screen in $b/e2e/about-failure.png)"; exit 1; }
 
-activate() {  # activate <X window>: keys typed next reach it
-  xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1" 2>/dev/null || true
-  for _ in $(seq 1 50); do [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ] && return 0; sleep 0.1; done
-  return 1
-}
-
-gone() {  # gone <title> <seconds>: true once no window has that title
-  for _ in $(seq 1 $(($2 * 10))); do
-    xdotool search --name "^$1\$" >/dev/null 2>&1 || return 0
-    sleep 0.1
-  done
-  return 1
-}
-
 xdisplay_start
 xprefix_init "$b" $prefix
 rm -rf "$work" && mkdir -p "$work" "$b/e2e"
@@ -48,7 +34,7 @@ cd "$work"
 awine "$b/src/Savanto.exe" >/dev/null 2>&1 &
 savanto_pid=$!
 main=$(xwait_window "Savanto - iPod Backup Tool" 120) || fail "no main window"
-activate "$main" || fail "the main window could not be activated"
+xactivate "$main" || fail "the main window could not be activated"
 
 xdotool key alt+a
 about=$(xwait_window "About Savanto" 30) || fail "no About box after Alt+A"
@@ -62,11 +48,11 @@ blue=$(convert "$about_shot" -crop "${width}x$((height / 8))+0+$((height - heigh
          -fill black +opaque '#0000FF' -fill white -opaque '#0000FF' -format '%[fx:round(mean*w*h)]' info:)
 [ "$blue" -gt 20 ] || fail "the link has $blue pure blue pixels in $about_shot"
 
-activate "$about" || fail "the About box could not be activated"
+xactivate "$about" || fail "the About box could not be activated"
 xdotool key Return
-gone "About Savanto" 30 || fail "Enter did not close the About box"
+xwait_gone "About Savanto" 30 || fail "Enter did not close the About box"
 
-activate "$main" || fail "the main window could not be activated again"
+xactivate "$main" || fail "the main window could not be activated again"
 xdotool key F1
 viewer=$(xwait_window "$help_title" 60) || fail "no help viewer titled \"$help_title\" after F1"
 sleep 1
