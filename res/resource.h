@@ -36,6 +36,13 @@
 #define IDC_PAUSE            1079
 #define IDC_ELAPSED_TIME     1083
 
+// About box controls; its Close button is IDCLOSE (8)
+#define IDC_ABOUT_LINK       1027
+#define IDC_ABOUT_ICON       1038
+#define IDC_ABOUT_VERSION    1052
+#define IDC_ABOUT_TRADEMARKS 1054
+#define IDC_ABOUT_BUILD      1080
+
 // Main menu commands
 #define IDM_CHECK_ALL        40003
 #define IDM_UNCHECK_ALL      40004

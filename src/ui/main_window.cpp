@@ -6,8 +6,10 @@
 #include "library/views.h"
 #include "resource.h"
 #include "settings/settings.h"
+#include "ui/about_dialog.h"
 #include "ui/list_commands.h"
 #include "ui/main_parts.h"
+#include "ui/menu_commands.h"
 #include "ui/playlist_option.h"
 #include "ui/resize_layout.h"
 #include "ui/splitter.h"
@@ -194,13 +196,21 @@ INT_PTR OnCommand(HWND window, int id, int notification)
     case IDM_CHECK_UPDATES:
         StartUpdateCheck(0);
         break;
+    case IDM_HELP_TOPICS:
+        OpenHelpTopics(window);
+        break;
+    case IDM_ABOUT:
+        ShowAboutBox(window);
+        break;
+    case IDM_GRID_LINES:
+        ToggleGridLines(window);
+        break;
     case IDM_WRITE_PLAYLISTS:
         ToggleWritePlaylists(window);
         break;
     default:
         // Tick and copy commands. Enter and Esc (1 and 2) do nothing, and so,
-        // until they are written, do eject, help, About, grid lines and
-        // Preferences.
+        // until they are written, do eject and Preferences.
         RunListCommand(window, id);
         break;
     }
