@@ -1,10 +1,12 @@
 #include "ui/main_window.h"
 
+#include "backup/folder_browser.h"
 #include "device/ipod_list.h"
 #include "library/app_globals.h"
 #include "library/media_library.h"
 #include "library/views.h"
 #include "resource.h"
+#include "settings/preferences_dialog.h"
 #include "settings/settings.h"
 #include "ui/list_commands.h"
 #include "ui/main_parts.h"
@@ -168,6 +170,13 @@ void OnSearchTextChange(HWND window)
 
 void OnClearSearch(HWND window) { SetDlgItemTextW(window, IDC_SEARCH, L""); }
 
+// Not refused while busy: the dialog only edits the settings.
+void OpenPreferences(HWND window)
+{
+    const PreferencesHost host = {g_hTooltip, BrowseForFolder, MessageBoxW};
+    ShowPreferencesDialog(g_hInstance, window, host);
+}
+
 INT_PTR OnCommand(HWND window, int id, int notification)
 {
     switch (id) {
@@ -192,10 +201,12 @@ INT_PTR OnCommand(HWND window, int id, int notification)
     case IDM_CHECK_UPDATES:
         StartUpdateCheck(0);
         break;
+    case IDM_PREFERENCES:
+        OpenPreferences(window);
+        break;
     default:
         // Tick and copy commands. Enter and Esc (1 and 2) do nothing, and so,
-        // until they are written, do eject, help, About, grid lines and
-        // Preferences.
+        // until they are written, do eject, help, About and grid lines.
         RunListCommand(window, id);
         break;
     }
