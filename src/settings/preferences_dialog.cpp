@@ -17,14 +17,6 @@ constexpr DWORD kEnableWithTabTexture = 6;   // ETDT_ENABLE | ETDT_USETABTEXTURE
 constexpr WPARAM kEditTextLimit = kPathCapacity - 1;
 
 const wchar_t kRuleHelpCaption[] = L"Renaming Rule help";
-const wchar_t kRuleHelpText[] =
-    L"You may enter a renaming rule string for the path and name for your backup files.\n"
-    L"You can use \\ or / to delimit a path, and the following keywords:\n"
-    L"\n"
-    L" <title> - insets the song title\n"
-    L" <artist> - inserts the artist name\n"
-    L" <album> - inserts the album name\n"
-    L" <track> - inserts the track number";
 
 INT_PTR CALLBACK GeneralPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK CopyPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
@@ -117,8 +109,8 @@ void BrowseDefaultFolder(HWND page)
 void ShowRuleHelp(HWND page)
 {
     const PreferencesHost* host = HostOf(page);
-    if (host && host->messageBox)
-        host->messageBox(page, kRuleHelpText, kRuleHelpCaption, MB_OK);
+    if (host && host->messageBox && host->ruleHelp)
+        host->messageBox(page, host->ruleHelp, kRuleHelpCaption, MB_OK);
 }
 
 INT_PTR OnCopyPageCommand(HWND page, int id)

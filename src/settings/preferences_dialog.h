@@ -7,12 +7,13 @@
 #include <windows.h>
 
 // What the dialog needs from the rest of the program, handed in by whoever
-// opens it: the settings sit below the main window and the folder chooser,
-// and tests put their own in place.
+// opens it: the settings sit below the main window, the folder chooser and
+// the renaming rule, and tests put their own in place.
 struct PreferencesHost {
     HWND tooltip;   // the main window's tooltip control; may be null
     bool (*browseForFolder)(HWND owner, wchar_t (&folder)[kPathCapacity]);
     int(WINAPI* messageBox)(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type);
+    const wchar_t* ruleHelp;   // what the Help button shows
 };
 
 // lParam of WM_INITDIALOG: a PreferencesHost that outlives the dialog.

@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include "backup/folder_browser.h"
+#include "backup/renaming_rule.h"
 #include "device/ipod_list.h"
 #include "library/app_globals.h"
 #include "library/media_library.h"
@@ -173,7 +174,7 @@ void OnClearSearch(HWND window) { SetDlgItemTextW(window, IDC_SEARCH, L""); }
 // Not refused while busy: the dialog only edits the settings.
 void OpenPreferences(HWND window)
 {
-    const PreferencesHost host = {g_hTooltip, BrowseForFolder, MessageBoxW};
+    const PreferencesHost host = {g_hTooltip, BrowseForFolder, MessageBoxW, kRenamingRuleHelp};
     ShowPreferencesDialog(g_hInstance, window, host);
 }
 
