@@ -226,25 +226,32 @@ TEST_F(PreferencesDialogTest, TemplatesHoldEveryControlInOrder)
         EXPECT_TRUE(EqualRect(&size, &client));
         EXPECT_EQ(static_cast<LONG_PTR>(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME),
                   GetWindowLongPtrW(dialog, GWL_STYLE) & (WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME));
-        EXPECT_EQ(copy, ExpectControls(dialog, {{IDOK, L"Button", L"OK", {154, 174, 50, 14}, BS_DEFPUSHBUTTON | WS_TABSTOP},
-                                {IDCANCEL, L"Button", L"Cancel", {208, 174, 50, 14}, WS_TABSTOP},
-                                {IDC_PREF_TABS, L"SysTabControl32", L"", {7, 7, 251, 164}, 0}}));
-        EXPECT_EQ(nullptr, ExpectControls(general, {{IDC_PREF_STARTUP_SCAN, L"Button", L"Scan for iPods on startup", {7, 7, 95, 10}, check},
-                                 {IDC_PREF_CHECK_UPDATES, L"Button", L"Automatically check for updates on the Internet",
-                                  {7, 18, 165, 10}, check},
-                                 {IDC_PREF_TOOLTIPS, L"Button", L"Enable tooltips", {7, 29, 62, 10}, check}}));
-        EXPECT_EQ(nullptr, ExpectControls(copy, {{IDC_PREF_DEST_FOLDER, L"Edit", kStoredFolder, {17, 44, 166, 14}, edit | WS_DISABLED},
-                              {IDC_PREF_BROWSE, L"Button", L"Browse", {187, 44, 43, 14}, WS_TABSTOP | WS_DISABLED},
-                              {IDC_PREF_RULE, L"Edit", kStoredRule, {17, 86, 175, 14}, edit},
-                              {IDC_PREF_OVERWRITE, L"Button", L"Overwrite", {17, 124, 46, 10}, radio},
-                              {IDC_PREF_IGNORE, L"Button", L"Ignore", {67, 124, 36, 10}, radio | WS_TABSTOP},
-                              {-1, L"Button", L"If file exists", {7, 113, 107, 27}, group},
-                              {IDC_PREF_RULE_HELP, L"Button", L"Help", {196, 86, 34, 14}, WS_TABSTOP},
-                              {-1, L"Button", L"Destination folder", {7, 7, 230, 63}, group},
-                              {IDC_PREF_ASK_DEST, L"Button", L"Ask before copy", {17, 19, 67, 10}, radio | WS_TABSTOP},
-                              {IDC_PREF_DEFAULT_DEST, L"Button", L"Use default folder", {99, 19, 71, 10}, radio},
-                              {-1, L"Static", L"Default folder:", {17, 35, 45, 8}, WS_GROUP},
-                              {-1, L"Button", L"Renaming Rule", {7, 73, 230, 36}, group}}));
+        const std::vector<ControlRow> dialogRows = {
+            {IDOK, L"Button", L"OK", {154, 174, 50, 14}, BS_DEFPUSHBUTTON | WS_TABSTOP},
+            {IDCANCEL, L"Button", L"Cancel", {208, 174, 50, 14}, WS_TABSTOP},
+            {IDC_PREF_TABS, L"SysTabControl32", L"", {7, 7, 251, 164}, 0}};
+        const std::vector<ControlRow> generalRows = {
+            {IDC_PREF_STARTUP_SCAN, L"Button", L"Scan for iPods on startup", {7, 7, 95, 10}, check},
+            {IDC_PREF_CHECK_UPDATES, L"Button", L"Automatically check for updates on the Internet", {7, 18, 165, 10},
+             check},
+            {IDC_PREF_TOOLTIPS, L"Button", L"Enable tooltips", {7, 29, 62, 10}, check}};
+        // Stored: Ask before copy and Ignore, the checked ones.
+        const std::vector<ControlRow> copyRows = {
+            {IDC_PREF_DEST_FOLDER, L"Edit", kStoredFolder, {17, 44, 166, 14}, edit | WS_DISABLED},
+            {IDC_PREF_BROWSE, L"Button", L"Browse", {187, 44, 43, 14}, WS_TABSTOP | WS_DISABLED},
+            {IDC_PREF_RULE, L"Edit", kStoredRule, {17, 86, 175, 14}, edit},
+            {IDC_PREF_OVERWRITE, L"Button", L"Overwrite", {17, 124, 46, 10}, radio},
+            {IDC_PREF_IGNORE, L"Button", L"Ignore", {67, 124, 36, 10}, radio | WS_TABSTOP},
+            {-1, L"Button", L"If file exists", {7, 113, 107, 27}, group},
+            {IDC_PREF_RULE_HELP, L"Button", L"Help", {196, 86, 34, 14}, WS_TABSTOP},
+            {-1, L"Button", L"Destination folder", {7, 7, 230, 63}, group},
+            {IDC_PREF_ASK_DEST, L"Button", L"Ask before copy", {17, 19, 67, 10}, radio | WS_TABSTOP},
+            {IDC_PREF_DEFAULT_DEST, L"Button", L"Use default folder", {99, 19, 71, 10}, radio},
+            {-1, L"Static", L"Default folder:", {17, 35, 45, 8}, WS_GROUP},
+            {-1, L"Button", L"Renaming Rule", {7, 73, 230, 36}, group}};
+        EXPECT_EQ(copy, ExpectControls(dialog, dialogRows));   // the pages follow the controls
+        EXPECT_EQ(nullptr, ExpectControls(general, generalRows));
+        EXPECT_EQ(nullptr, ExpectControls(copy, copyRows));
         for (HWND page : {general, copy}) {
             RECT pageSize = {0, 0, 244, 148}, pageClient = {};
             MapDialogRect(page, &pageSize);

@@ -27,7 +27,11 @@ cleanup() {
 }
 trap cleanup EXIT
 trap "exit 1" INT TERM HUP   # so that the cleanup runs on those too
-fail() { import -window root "$shots/prefs-failure.png" 2>/dev/null || true; echo "FAIL: $* (screen in $shots/prefs-failure.png)"; exit 1; }
+fail() {
+  import -window root "$shots/prefs-failure.png" 2>/dev/null || true
+  echo "FAIL: $* (screen in $shots/prefs-failure.png)"
+  exit 1
+}
 
 activate() {  # activate <X window>: keys go where a user's would
   xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1" 2>/dev/null || true
