@@ -403,6 +403,8 @@ TEST_F(PreferencesDialogTest, OkStoresExactlyWhatTheControlsHold)
                 Click(general, id);
             Click(copy, c.overwrite ? IDC_PREF_OVERWRITE : IDC_PREF_IGNORE);
             Click(copy, c.ask ? IDC_PREF_ASK_DEST : IDC_PREF_DEFAULT_DEST);
+            EXPECT_EQ(!c.ask, IsWindowEnabled(GetDlgItem(copy, IDC_PREF_DEST_FOLDER)) != FALSE);
+            EXPECT_EQ(!c.ask, IsWindowEnabled(GetDlgItem(copy, IDC_PREF_BROWSE)) != FALSE);
             SetDlgItemTextW(copy, IDC_PREF_DEST_FOLDER, c.folder.c_str());
             SetDlgItemTextW(copy, IDC_PREF_RULE, c.rule.c_str());
             Click(dialog, IDOK);
