@@ -3,8 +3,10 @@
 // accelerators, tests and the dialog templates all rely on them.
 
 // Dialogs
+#define IDD_PREF_GENERAL     101
 #define IDD_ABOUT            104
 #define IDD_MAIN             105
+#define IDD_PREF_COPY        111
 #define IDD_COPY_PROGRESS    112
 #define IDD_PREFERENCES      149
 
@@ -42,6 +44,20 @@
 #define IDC_ABOUT_VERSION    1052
 #define IDC_ABOUT_TRADEMARKS 1054
 #define IDC_ABOUT_BUILD      1080
+
+// Preferences dialog and its General and Copy pages
+#define IDC_PREF_DEST_FOLDER   1028
+#define IDC_PREF_RULE          1029
+#define IDC_PREF_RULE_HELP     1030
+#define IDC_PREF_BROWSE        1031
+#define IDC_PREF_CHECK_UPDATES 1053
+#define IDC_PREF_TABS          1061
+#define IDC_PREF_OVERWRITE     1065
+#define IDC_PREF_IGNORE        1066
+#define IDC_PREF_STARTUP_SCAN  1069
+#define IDC_PREF_TOOLTIPS      1075
+#define IDC_PREF_ASK_DEST      1084
+#define IDC_PREF_DEFAULT_DEST  1085
 
 // Main menu commands
 #define IDM_CHECK_ALL        40003
