@@ -3,8 +3,10 @@
 // accelerators, tests and the dialog templates all rely on them.
 
 // Dialogs
+#define IDD_PREF_GENERAL     101
 #define IDD_ABOUT            104
 #define IDD_MAIN             105
+#define IDD_PREF_COPY        111
 #define IDD_COPY_PROGRESS    112
 #define IDD_PREFERENCES      149
 
@@ -35,6 +37,27 @@
 #define IDC_FILE_PROGRESS    1078
 #define IDC_PAUSE            1079
 #define IDC_ELAPSED_TIME     1083
+
+// About box controls; its Close button is IDCLOSE (8)
+#define IDC_ABOUT_LINK       1027
+#define IDC_ABOUT_ICON       1038
+#define IDC_ABOUT_VERSION    1052
+#define IDC_ABOUT_TRADEMARKS 1054
+#define IDC_ABOUT_BUILD      1080
+
+// Preferences dialog and its General and Copy pages
+#define IDC_PREF_DEST_FOLDER   1028
+#define IDC_PREF_RULE          1029
+#define IDC_PREF_RULE_HELP     1030
+#define IDC_PREF_BROWSE        1031
+#define IDC_PREF_CHECK_UPDATES 1053
+#define IDC_PREF_TABS          1061
+#define IDC_PREF_OVERWRITE     1065
+#define IDC_PREF_IGNORE        1066
+#define IDC_PREF_STARTUP_SCAN  1069
+#define IDC_PREF_TOOLTIPS      1075
+#define IDC_PREF_ASK_DEST      1084
+#define IDC_PREF_DEFAULT_DEST  1085
 
 // Main menu commands
 #define IDM_CHECK_ALL        40003

@@ -9,6 +9,7 @@ PACKAGES=(
   wine wine32:i386 wine64
   xvfb xauth xdotool openbox imagemagick
   python3
+  fp-utils zip   # chmcmd compiles help.chm, chmls checks it; the release package
 )
 
 log() { echo "setup: $*" >&2; }

@@ -42,7 +42,8 @@ prefix_init() {  # prefix_init <builddir>
 prefix_start() {  # prefix_start <builddir>
   local b
   b=$(cd "$1" && pwd)
-  WINEPREFIX=$b/wineprefix $WINESERVER -p
+  # A server left running (by hand, or by an interrupted run) is used as it is.
+  WINEPREFIX=$b/wineprefix $WINESERVER -p 2>/dev/null || true
   wine_in "$b" wineboot </dev/null >/dev/null 2>&1
 }
 
@@ -132,6 +133,24 @@ xwait_window() {  # xwait_window <title> <seconds>
   for i in $(seq 1 $(($2 * 10))); do
     w=$(xdotool search --name "^$1\$" 2>/dev/null | head -1)
     [ -n "$w" ] && { echo "$w"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+# Activates an X window and waits until it is the active one, so that the keys
+# xdotool types next reach it; fails when it never becomes active.
+xactivate() {  # xactivate <X window>
+  xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1" 2>/dev/null || true
+  for _ in $(seq 1 50); do [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ] && return 0; sleep 0.1; done
+  return 1
+}
+
+# Waits until no top-level window is titled exactly <title>.
+xwait_gone() {  # xwait_gone <title> <seconds>
+  local i
+  for i in $(seq 1 $(($2 * 10))); do
+    xdotool search --name "^$1\$" >/dev/null 2>&1 || return 0
     sleep 0.1
   done
   return 1

@@ -173,6 +173,19 @@ void PumpUntil(Done done)
     }
 }
 
+struct RowFill {
+    HWND list;
+    const TrackArray* tracks;
+    const std::vector<int>* rows;
+};
+
+DWORD WINAPI FillFromThisThread(LPVOID parameter)
+{
+    const auto* fill = static_cast<const RowFill*>(parameter);
+    FillMediaList(fill->list, *fill->tracks, *fill->rows);
+    return 0;
+}
+
 // The load worker started as the selector starts it, timed until its last
 // row is in the list; beside it the same load and fill on the window's own
 // thread, and a fill driven row by row from a second thread, which is how the
@@ -231,20 +244,9 @@ void BenchWorkerLoad()
     std::vector<int> rows(kOldPathRows);
     for (int i = 0; i < kOldPathRows; ++i)
         rows[i] = i;
-    struct Fill {
-        HWND list;
-        const TrackArray* tracks;
-        const std::vector<int>* rows;
-    } fill = {host.list, &library.Tracks(), &rows};
+    RowFill fill = {host.list, &library.Tracks(), &rows};
     const double start = NowMs();
-    HANDLE thread = CreateThread(
-        nullptr, 0,
-        [](LPVOID parameter) -> DWORD {
-            const auto* f = static_cast<const Fill*>(parameter);
-            FillMediaList(f->list, *f->tracks, *f->rows);
-            return 0;
-        },
-        &fill, 0, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, FillFromThisThread, &fill, 0, nullptr);
     PumpUntil([&] { return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0; });
     CloseHandle(thread);
     const double crossMs = NowMs() - start;

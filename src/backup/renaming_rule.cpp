@@ -191,8 +191,11 @@ bool FormItemDestination(const wchar_t* folder, const wchar_t* rule, const Track
     const size_t start = JoinedFolderLength(folder);
     const std::wstring onDisk =
         std::wstring(destination.shown, start) + FileSystemComponents(destination.shown + start);
-    if (FAILED(StringCchCopyW(destination.onDisk, kPathCapacity, onDisk.c_str())))
-        return destination.shown[0] = L'\0', destination.onDisk[0] = L'\0', false;
+    if (FAILED(StringCchCopyW(destination.onDisk, kPathCapacity, onDisk.c_str()))) {
+        destination.shown[0] = L'\0';
+        destination.onDisk[0] = L'\0';
+        return false;
+    }
     destination.relativeStart = start;
     return true;
 }

@@ -1,13 +1,18 @@
 #include "ui/main_window.h"
 
+#include "backup/folder_browser.h"
+#include "backup/renaming_rule.h"
 #include "device/ipod_list.h"
 #include "library/app_globals.h"
 #include "library/media_library.h"
 #include "library/views.h"
 #include "resource.h"
+#include "settings/preferences_dialog.h"
 #include "settings/settings.h"
+#include "ui/about_dialog.h"
 #include "ui/list_commands.h"
 #include "ui/main_parts.h"
+#include "ui/menu_commands.h"
 #include "ui/playlist_option.h"
 #include "ui/resize_layout.h"
 #include "ui/splitter.h"
@@ -170,6 +175,13 @@ void OnSearchTextChange(HWND window)
 
 void OnClearSearch(HWND window) { SetDlgItemTextW(window, IDC_SEARCH, L""); }
 
+// Not refused while busy: the dialog only edits the settings.
+void OpenPreferences(HWND window)
+{
+    const PreferencesHost host = {g_hTooltip, BrowseForFolder, MessageBoxW, kRenamingRuleHelp};
+    ShowPreferencesDialog(g_hInstance, window, host);
+}
+
 INT_PTR OnCommand(HWND window, int id, int notification)
 {
     switch (id) {
@@ -194,13 +206,24 @@ INT_PTR OnCommand(HWND window, int id, int notification)
     case IDM_CHECK_UPDATES:
         StartUpdateCheck(0);
         break;
+    case IDM_HELP_TOPICS:
+        OpenHelpTopics(window);
+        break;
+    case IDM_ABOUT:
+        ShowAboutBox(window);
+        break;
+    case IDM_GRID_LINES:
+        ToggleGridLines(window);
+        break;
     case IDM_WRITE_PLAYLISTS:
         ToggleWritePlaylists(window);
         break;
+    case IDM_PREFERENCES:
+        OpenPreferences(window);
+        break;
     default:
         // Tick and copy commands. Enter and Esc (1 and 2) do nothing, and so,
-        // until they are written, do eject, help, About, grid lines and
-        // Preferences.
+        // until it is written, does eject.
         RunListCommand(window, id);
         break;
     }

@@ -15,7 +15,6 @@ std::atomic<int32_t> g_updateCheckRunning{0};
 
 namespace {
 
-constexpr wchar_t kVersion[] = L"1.1.3";
 constexpr wchar_t kUserAgent[] = L"SavantoUpdate v1.1.3";
 constexpr wchar_t kBuiltInServer[] = L"http://www.quillmere.com";
 constexpr wchar_t kLatestPath[] = L"/savanto/latest.txt";
@@ -118,7 +117,7 @@ UpdateVerdict JudgeReply(bool readOk, const char* reply, DWORD replyBytes)
 {
     if (!readOk)
         return UpdateVerdict::ReadFailed;
-    const std::unique_ptr<char[]> own = WideToAnsi(kVersion);
+    const std::unique_ptr<char[]> own = WideToAnsi(kProgramVersion);
     // The reply ends with the received data or at its first zero byte.
     const size_t replyLength = strnlen(reply, replyBytes);
     const size_t ownLength = std::strlen(own.get());

@@ -9,6 +9,9 @@
 
 extern std::atomic<int32_t> g_updateCheckRunning;   // 1 while a check runs
 
+// This program's version: the check compares it and the About box shows it.
+constexpr wchar_t kProgramVersion[] = L"1.1.3";
+
 // Mode: non-zero for silent (speaks only of a new version), zero for
 // interactive (also reports an up-to-date program and every failure).
 // Does nothing while a check runs.

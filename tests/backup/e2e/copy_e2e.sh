@@ -59,9 +59,7 @@ window=$(xwait_window "Savanto - iPod Backup Tool" 120) || fail "no main window"
 seen=$(cwine "$b/tests/ui/savanto_probe.exe" wait $tracks "$name" 120) || fail "the tracks did not appear: $seen"
 grep -q "; $playlists playlist(s);" <<<"$seen" || fail "not $playlists playlists: $seen"
 
-xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window" 2>/dev/null || true
-for _ in $(seq 1 50); do [ "$(xdotool getactivewindow 2>/dev/null)" = "$window" ] && break; sleep 0.1; done
-[ "$(xdotool getactivewindow 2>/dev/null)" = "$window" ] || fail "the main window could not be activated"
+xactivate "$window" || fail "the main window could not be activated"
 [ "$mode" = playlists ] && xdotool key alt+o f
 xdotool key ctrl+a
 xdotool key ctrl+t

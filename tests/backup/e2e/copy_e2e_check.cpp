@@ -1,7 +1,8 @@
-// copy_e2e_check TRACKS MEDIA_BYTES DEST_FOLDER LOG_FILE
+// copy_e2e_check TRACKS MEDIA_BYTES DEST_FOLDER LOG_FILE [RULE]
 // After Savanto.exe copied every track of a sample iPod made with
 // make_sample_ipod --tracks TRACKS --media-bytes MEDIA_BYTES: each copy must
-// be byte-identical to its source under the default renaming rule's name,
+// be byte-identical to its source under the name RULE gives it (by default
+// the default renaming rule),
 // nothing else may lie in the destination, and the transfer log must hold one
 // line per track in library order. Prints what differs; exit code 0 when all matched.
 #include "backup/renaming_rule.h"
@@ -46,14 +47,14 @@ void CountFiles(const std::wstring& folder, int& count)
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 5) {
-        fwprintf(stderr, L"usage: copy_e2e_check TRACKS MEDIA_BYTES DEST_FOLDER LOG_FILE\n");
+    if (argc != 5 && argc != 6) {
+        fwprintf(stderr, L"usage: copy_e2e_check TRACKS MEDIA_BYTES DEST_FOLDER LOG_FILE [RULE]\n");
         return 2;
     }
     const auto tracks = ipodgen::SampleTracks(_wtoi(argv[1]), static_cast<uint32_t>(_wtoi(argv[2])));
     const std::wstring folder = argv[3];
     const std::vector<std::wstring> log = ReadUtf16Lines(argv[4]);
-    const wchar_t* rule = L"<artist> - <album>\\<track> - <title>";
+    const wchar_t* rule = argc == 6 ? argv[5] : L"<artist> - <album>\\<track> - <title>";
 
     int failures = 0, copies = 0;
     std::set<std::wstring> made;
