@@ -16,7 +16,10 @@ const wchar_t kVolumeCheckCaption[] = L"Cannot eject";
 
 // The root and the raw volume device of a drive letter.
 struct VolumeNames {
-    explicit VolumeNames(wchar_t letter) : root{letter, L':', L'\\', L'\0'}, device{L'\\', L'\\', L'.', L'\\', letter, L':', L'\0'} {}
+    explicit VolumeNames(wchar_t letter)
+        : root{letter, L':', L'\\', L'\0'}, device{L'\\', L'\\', L'.', L'\\', letter, L':', L'\0'}
+    {
+    }
     wchar_t root[4];
     wchar_t device[7];
 };

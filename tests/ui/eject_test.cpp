@@ -105,7 +105,8 @@ struct Recorder {
     {
         // The worker owns no window: its active window is none.
         const wchar_t* ownerName = owner == GetActiveWindow() ? L"active" : owner == g_hMainWnd ? L"main" : L"other";
-        current->Record(std::wstring(L"box ") + caption + L"|" + text + L"|" + std::to_wstring(type) + L"|" + ownerName);
+        current->Record(std::wstring(L"box ") + caption + L"|" + text + L"|" + std::to_wstring(type) + L"|" +
+                        ownerName);
         return IDOK;
     }
 
