@@ -54,14 +54,8 @@ start_savanto() {
   probe wait $tracks "$name" 120 >/dev/null || fail "the tracks did not appear"
 }
 
-activate() {  # activate <X window>
-  xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1" 2>/dev/null || true
-  for _ in $(seq 1 50); do [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ] && return 0; sleep 0.1; done
-  return 1
-}
-
 ctrl_e() {
-  activate "$window" || fail "the main window could not be activated"
+  xactivate "$window" || fail "the main window could not be activated"
   xdotool key ctrl+e
 }
 
@@ -75,10 +69,9 @@ expect_box() {
 }
 
 dismiss() {  # dismiss <X window> <caption>
-  activate "$1" || fail "the \"$2\" box could not be activated"
+  xactivate "$1" || fail "the \"$2\" box could not be activated"
   xdotool key Return
-  for _ in $(seq 1 100); do xdotool search --name "^$2\$" >/dev/null 2>&1 || return 0; sleep 0.1; done
-  fail "the \"$2\" box did not close on Return"
+  xwait_gone "$2" 10 || fail "the \"$2\" box did not close on Return"
 }
 
 controls=""
