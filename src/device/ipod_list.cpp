@@ -49,6 +49,8 @@ OwnedText VolumeLabel(const wchar_t* root)
     return label;
 }
 
+}  // namespace
+
 void EnableEjectItem(BOOL enable)
 {
     HMENU menu = g_hMainWnd ? GetMenu(g_hMainWnd) : nullptr;
@@ -56,14 +58,12 @@ void EnableEjectItem(BOOL enable)
         EnableMenuItem(menu, IDM_EJECT, MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED));
 }
 
-void EnableControl(int id, BOOL enable)
+void EnableMainControl(int id, BOOL enable)
 {
     HWND control = g_hMainWnd ? GetDlgItem(g_hMainWnd, id) : nullptr;
     if (control)
         EnableWindow(control, enable);
 }
-
-}  // namespace
 
 bool ReadDeviceInfoName(const wchar_t* path, OwnedText* name)
 {
@@ -127,7 +127,7 @@ void CIpodList::FillSelector()
     SendMessageW(m_selector, CB_SETCURSEL, 0, 0);
 }
 
-int32_t CIpodList::Scan()
+int32_t CIpodList::Scan(wchar_t* firstLetter)
 {
     int32_t expected = 0;
     if (!m_scanGuard.compare_exchange_strong(expected, 1))
@@ -144,8 +144,11 @@ int32_t CIpodList::Scan()
             m_entries.push_back(std::move(entry));
     }
     const int32_t found = static_cast<int32_t>(m_entries.size());
-    if (found > 0)
+    if (found > 0) {
         FillSelector();
+        if (firstLetter)
+            *firstLetter = m_entries.front()->root[0];
+    }
     m_scanGuard = 0;
     return found;
 }
@@ -162,8 +165,8 @@ const wchar_t* CIpodList::GetSelectedRoot() const
 
 void EnableIpodControls(BOOL enable)
 {
-    EnableControl(IDC_IPOD_SELECTOR, enable);
-    EnableControl(IDC_SCAN, enable);
+    EnableMainControl(IDC_IPOD_SELECTOR, enable);
+    EnableMainControl(IDC_SCAN, enable);
 }
 
 DWORD WINAPI ScanThreadProc(LPVOID)
@@ -175,9 +178,9 @@ DWORD WINAPI ScanThreadProc(LPVOID)
     if (g_ipodList.Scan() > 0) {
         LoadIpodDatabase(g_ipodList.GetSelectedRoot());
         EnableEjectItem(TRUE);
-        EnableControl(IDC_IPOD_SELECTOR, TRUE);
+        EnableMainControl(IDC_IPOD_SELECTOR, TRUE);
     }
-    EnableControl(IDC_SCAN, TRUE);
+    EnableMainControl(IDC_SCAN, TRUE);
     SetStatusText(2, L"");
     UpdateStatusCounts();
     g_busy = 0;

@@ -23,7 +23,10 @@ public:
     CIpodList& operator=(const CIpodList&) = delete;
 
     void AttachSelector(HWND selector) { m_selector = selector; }
-    int32_t Scan();
+    // The count found. `firstLetter`, when given, receives the drive letter of
+    // the iPod the scan selects (the first found), read before the guard
+    // drops: once it has, another scan may replace the entries.
+    int32_t Scan(wchar_t* firstLetter = nullptr);
     const wchar_t* GetSelectedRoot() const;   // valid until the next scan
     const std::vector<std::unique_ptr<IpodEntry>>& Entries() const { return m_entries; }
 
@@ -50,6 +53,8 @@ std::unique_ptr<IpodEntry> ProbeDrive(wchar_t letter);
 // the units it holds; an empty one gives an empty name.
 bool ReadDeviceInfoName(const wchar_t* path, OwnedText* name);
 
-void EnableIpodControls(BOOL enable);
+void EnableIpodControls(BOOL enable);   // the selector and the Scan button
+void EnableEjectItem(BOOL enable);      // the menu's Eject iPod item
+void EnableMainControl(int id, BOOL enable);
 DWORD WINAPI ScanThreadProc(LPVOID);
 DWORD WINAPI LoadThreadProc(LPVOID root);

@@ -22,7 +22,8 @@ void SetSelectedRowChecks(HWND list, bool ticked);
 bool IsRowTicked(HWND list, int row);
 
 // Runs a tick or copy command (40003, 40004, 40006, 40029-40032, 40049, 40051,
-// 40052, 1046); false for any other id. Refused, silently, while busy.
+// 40052, 1046); false for any other id. Refused, silently, while a worker
+// may rebuild the library (LibraryInUse).
 bool RunListCommand(HWND mainWnd, int id);
 void CopyCheckedItems(HWND mainWnd);
 

@@ -2,6 +2,7 @@
 
 #include "backup/folder_browser.h"
 #include "backup/renaming_rule.h"
+#include "device/eject.h"
 #include "device/ipod_list.h"
 #include "library/app_globals.h"
 #include "library/media_library.h"
@@ -167,6 +168,29 @@ void OnScan()
         StartBusyWorker(ScanThreadProc, nullptr);
 }
 
+bool EjectItemEnabled(HWND window)
+{
+    const UINT state = GetMenuState(GetMenu(window), IDM_EJECT, MF_BYCOMMAND);
+    return state != static_cast<UINT>(-1) && !(state & (MF_GRAYED | MF_DISABLED));
+}
+
+// The eject worker holds g_ejecting from here to its last step: claimed
+// before it starts, so that a second Ctrl+E arriving before the worker's
+// first step cannot start a second eject. The command also gives way to a
+// greyed item however it arrives, not only through the accelerator table.
+void OnEject(HWND window)
+{
+    if (LibraryInUse() || !EjectItemEnabled(window))
+        return;
+    const wchar_t* selected = g_ipodList.GetSelectedRoot();
+    const wchar_t* root = selected ? StaticDriveRoot(selected[0]) : nullptr;
+    if (!root)
+        return;
+    g_ejecting = 1;
+    if (!StartWorker(EjectThreadProc, const_cast<wchar_t*>(root)))
+        g_ejecting = 0;
+}
+
 void OnSearchTextChange(HWND window)
 {
     KillTimer(window, IDT_SEARCH);
@@ -200,6 +224,9 @@ INT_PTR OnCommand(HWND window, int id, int notification)
     case IDC_CLEAR_SEARCH:
         OnClearSearch(window);
         break;
+    case IDM_EJECT:
+        OnEject(window);
+        break;
     case IDM_EXIT:
         OnClose(window);
         break;
@@ -222,8 +249,7 @@ INT_PTR OnCommand(HWND window, int id, int notification)
         OpenPreferences(window);
         break;
     default:
-        // Tick and copy commands. Enter and Esc (1 and 2) do nothing, and so,
-        // until it is written, does eject.
+        // Tick and copy commands. Enter and Esc (1 and 2) do nothing.
         RunListCommand(window, id);
         break;
     }

@@ -3,6 +3,7 @@
 // the selector, the Scan button and the Eject item they leave.
 #include "device/ipod_list.h"
 #include "library/host_window.h"
+#include "support/test_drives.h"
 #include "support/test_support.h"
 
 #include "ipodgen/sample_ipod.h"
@@ -11,40 +12,13 @@
 
 using namespace ipodgen;
 using testing_support::HostWindow;
+using testing_support::EmptyDrive;
+using testing_support::EmptyTestDrives;
+using testing_support::MakeIpod;
 using testing_support::RunWorker;
 using Strings = std::vector<std::wstring>;
 
 namespace {
-
-const wchar_t* const kDrives[] = {L"B:", L"E:", L"F:", L"G:", L"H:"};
-
-void EmptyDrive(const wchar_t* drive)
-{
-    WIN32_FIND_DATAW entry;
-    const std::wstring root = std::wstring(drive) + L"\\";
-    HANDLE find = FindFirstFileW((root + L"*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        const std::wstring name = entry.cFileName;
-        if (name == L"." || name == L".." || name == L".windows-label")
-            continue;   // the prefix's label, read only when Wine starts, stays
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            testing_support::RemoveTree(root + name);
-        else
-            DeleteFileW((root + name).c_str());
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
-}
-
-bool MakeIpod(const wchar_t* root, int tracks, std::optional<std::wstring> name)
-{
-    SampleIpodOptions options;
-    options.trackCount = tracks;
-    options.deviceName = std::move(name);
-    options.mediaFiles = false;
-    return CreateSampleIpod(root, options);
-}
 
 // Wine reads a drive's label (the ".windows-label" file of the mapped
 // folder) once, when its services start, so a test cannot set one: the
@@ -73,14 +47,12 @@ class IpodScan : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        for (const wchar_t* drive : kDrives)
-            EmptyDrive(drive);
+        EmptyTestDrives();
         g_ipodList.AttachSelector(host.selector);
     }
     void TearDown() override
     {
-        for (const wchar_t* drive : kDrives)
-            EmptyDrive(drive);
+        EmptyTestDrives();
         g_ipodList.AttachSelector(nullptr);
     }
 

@@ -1,10 +1,12 @@
-// savanto_probe wait TRACKS NAME SECONDS | savanto_probe close
+// savanto_probe wait TRACKS NAME SECONDS | close | box CAPTION SECONDS | controls
 // Run in the same Wine prefix as a running Savanto.exe. "wait" waits until
 // its main window lists the iPod NAME in the selector and TRACKS rows in the
 // media list with "Items: TRACKS" in the status bar and prints what it saw;
 // exit code 0 only when everything matched. "close" sends WM_CLOSE, as the
-// window's close box does. Only messages that Windows carries between
-// processes are used.
+// window's close box does. "box" waits for a message box titled CAPTION and
+// prints its text, a line feed in it written as \n. "controls" prints
+// whether the selector, the Scan button and the Eject item are enabled (1),
+// or not (0). Only messages that Windows carries between processes are used.
 #include "resource.h"
 
 #include <windows.h>
@@ -60,8 +62,40 @@ HWND FindMainWindow() { return FindWindowW(L"#32770", L"Savanto - iPod Backup To
 
 int Usage()
 {
-    fwprintf(stderr, L"usage: savanto_probe wait TRACKS NAME SECONDS | savanto_probe close\n");
+    fwprintf(stderr, L"usage: savanto_probe wait TRACKS NAME SECONDS | close | box CAPTION SECONDS | controls\n");
     return 2;
+}
+
+// A message box's text is the static control 0xFFFF of its dialog.
+int Box(const std::wstring& caption, DWORD seconds)
+{
+    const DWORD start = GetTickCount();
+    HWND box = nullptr;
+    while (!box && GetTickCount() - start < seconds * 1000) {
+        box = FindWindowW(L"#32770", caption.c_str());
+        if (!box)
+            Sleep(100);
+    }
+    const HWND text = box ? GetDlgItem(box, 0xFFFF) : nullptr;
+    if (!text)
+        return 1;
+    std::wstring shown;
+    for (wchar_t unit : TextOf(text))
+        shown += unit == L'\n' ? std::wstring(L"\\n") : std::wstring(1, unit);
+    wprintf(L"%ls\n", shown.c_str());
+    return 0;
+}
+
+int Controls()
+{
+    const HWND main = FindMainWindow();
+    if (!main)
+        return 1;
+    const UINT eject = GetMenuState(GetMenu(main), IDM_EJECT, MF_BYCOMMAND);
+    wprintf(L"selector=%d scan=%d eject=%ls\n", IsWindowEnabled(GetDlgItem(main, IDC_IPOD_SELECTOR)) ? 1 : 0,
+            IsWindowEnabled(GetDlgItem(main, IDC_SCAN)) ? 1 : 0,
+            eject == static_cast<UINT>(-1) ? L"?" : (eject & MF_GRAYED) ? L"0" : L"1");
+    return 0;
 }
 
 int Close()
@@ -97,6 +131,10 @@ int wmain(int argc, wchar_t** argv)
     const std::wstring command = argc > 1 ? argv[1] : L"";
     if (command == L"close" && argc == 2)
         return Close();
+    if (command == L"controls" && argc == 2)
+        return Controls();
+    if (command == L"box" && argc == 4)
+        return Box(argv[2], static_cast<DWORD>(_wtoi(argv[3])));
     if (command == L"wait" && argc == 5)
         return Wait(_wtoi(argv[2]), argv[3], static_cast<DWORD>(_wtoi(argv[4])));
     return Usage();
