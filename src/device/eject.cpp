@@ -24,21 +24,6 @@ struct VolumeNames {
     wchar_t device[7];
 };
 
-// "A:\" to "Z:\", built at compile time: never written, so any thread may
-// hold one for as long as it likes.
-struct DriveRootTable {
-    constexpr DriveRootTable() : roots()
-    {
-        for (int i = 0; i < 26; ++i) {
-            roots[i][0] = static_cast<wchar_t>(L'A' + i);
-            roots[i][1] = L':';
-            roots[i][2] = L'\\';
-        }
-    }
-    wchar_t roots[26][4];
-};
-constexpr DriveRootTable kDriveRoots;
-
 // 0 for a drive the eject does not handle.
 DWORD VolumeAccessFor(UINT driveType)
 {
@@ -108,15 +93,6 @@ EjectPlatform& EjectCalls()
 {
     static EjectPlatform calls = {GetDriveTypeW, CreateFileW, DeviceIoControl, CloseHandle, Sleep, MessageBoxW};
     return calls;
-}
-
-const wchar_t* StaticDriveRoot(wchar_t letter)
-{
-    if (letter >= L'a' && letter <= L'z')
-        letter = static_cast<wchar_t>(letter - L'a' + L'A');
-    if (letter < L'A' || letter > L'Z')
-        return nullptr;
-    return kDriveRoots.roots[letter - L'A'];
 }
 
 HANDLE OpenVolume(wchar_t letter)

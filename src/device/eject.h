@@ -23,11 +23,6 @@ EjectPlatform& EjectCalls();
 constexpr int kLockAttempts = 20;
 constexpr DWORD kLockRetryDelayMs = 500;
 
-// "E:\" for 'E' (either case), of static lifetime: a worker may hold it while
-// a scan replaces the iPod list whose entries GetSelectedRoot points into.
-// Null for anything but a letter.
-const wchar_t* StaticDriveRoot(wchar_t letter);
-
 // Runs beside the user-interface thread; `root` is the iPod's root path.
 // g_ejecting must be set by the starter; the thread clears it as it ends.
 DWORD WINAPI EjectThreadProc(LPVOID root);

@@ -49,6 +49,21 @@ OwnedText VolumeLabel(const wchar_t* root)
     return label;
 }
 
+// "A:\" to "Z:\", built at compile time: never written, so any thread may
+// hold one for as long as it likes.
+struct DriveRootTable {
+    constexpr DriveRootTable() : roots()
+    {
+        for (int i = 0; i < 26; ++i) {
+            roots[i][0] = static_cast<wchar_t>(L'A' + i);
+            roots[i][1] = L':';
+            roots[i][2] = L'\\';
+        }
+    }
+    wchar_t roots[26][4];
+};
+constexpr DriveRootTable kDriveRoots;
+
 }  // namespace
 
 void EnableEjectItem(BOOL enable)
@@ -163,6 +178,15 @@ const wchar_t* CIpodList::GetSelectedRoot() const
     return m_entries[static_cast<size_t>(selected)]->root;
 }
 
+const wchar_t* StaticDriveRoot(wchar_t letter)
+{
+    if (letter >= L'a' && letter <= L'z')
+        letter = static_cast<wchar_t>(letter - L'a' + L'A');
+    if (letter < L'A' || letter > L'Z')
+        return nullptr;
+    return kDriveRoots.roots[letter - L'A'];
+}
+
 void EnableIpodControls(BOOL enable)
 {
     EnableMainControl(IDC_IPOD_SELECTOR, enable);
@@ -175,8 +199,11 @@ DWORD WINAPI ScanThreadProc(LPVOID)
     EnableIpodControls(FALSE);
     EnableEjectItem(FALSE);
     SetStatusText(2, L"Scanning for iPods");
-    if (g_ipodList.Scan() > 0) {
-        LoadIpodDatabase(g_ipodList.GetSelectedRoot());
+    // The letter comes from the scan itself: a scan started elsewhere (during
+    // an eject) may replace the list before GetSelectedRoot could be read.
+    wchar_t first = L'\0';
+    if (g_ipodList.Scan(&first) > 0) {
+        LoadIpodDatabase(StaticDriveRoot(first));
         EnableEjectItem(TRUE);
         EnableMainControl(IDC_IPOD_SELECTOR, TRUE);
     }

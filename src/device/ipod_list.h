@@ -53,6 +53,11 @@ std::unique_ptr<IpodEntry> ProbeDrive(wchar_t letter);
 // the units it holds; an empty one gives an empty name.
 bool ReadDeviceInfoName(const wchar_t* path, OwnedText* name);
 
+// "E:\" for 'E' (either case), of static lifetime: a worker may hold it while
+// a scan replaces the iPod list whose entries GetSelectedRoot points into.
+// Null for anything but a letter.
+const wchar_t* StaticDriveRoot(wchar_t letter);
+
 void EnableIpodControls(BOOL enable);   // the selector and the Scan button
 void EnableEjectItem(BOOL enable);      // the menu's Eject iPod item
 void EnableMainControl(int id, BOOL enable);

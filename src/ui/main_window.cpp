@@ -157,7 +157,8 @@ void OnSelectorChange(HWND window)
         return;
     SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(window, IDC_MEDIA_LIST)), TRUE);
     // After a scan that found nothing there is no root to load.
-    const wchar_t* root = g_ipodList.GetSelectedRoot();
+    const wchar_t* selected = g_ipodList.GetSelectedRoot();
+    const wchar_t* root = selected ? StaticDriveRoot(selected[0]) : nullptr;
     if (root)
         StartBusyWorker(LoadThreadProc, const_cast<wchar_t*>(root));
 }
