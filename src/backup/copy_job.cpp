@@ -22,8 +22,10 @@ int FileProgressValue(uint32_t sourceSize, uint32_t bytesCopied)
     // bits between the division and the product.
     volatile double scale = 1000.0 / static_cast<double>(sourceSize);
     volatile double value = scale * static_cast<double>(bytesCopied);
-    // A source that grew while it was copied must not push the bar past its end.
-    return std::min(static_cast<int>(value), kFileProgressMax);
+    // A source that grew while it was copied must not push the bar past its
+    // end. Clamped as a double: a value beyond INT_MAX has no int to become.
+    const double clamped = value;
+    return static_cast<int>(std::min<double>(clamped, kFileProgressMax));
 }
 
 std::wstring FormatElapsedTime(DWORD elapsedMs)
