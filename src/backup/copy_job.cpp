@@ -125,8 +125,9 @@ void CreateDirectoryPath(const wchar_t* path)
 
 // --- Locking ----------------------------------------------------------------
 
-bool WaitAnsweringSentMessages(HANDLE handle)
+bool WaitAnsweringSentMessages(HANDLE handle, DWORD timeoutMs)
 {
+    const DWORD start = GetTickCount();
     for (;;) {
         MSG message;
         PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
@@ -134,6 +135,9 @@ bool WaitAnsweringSentMessages(HANDLE handle)
         if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED_0)
             return true;
         if (result == WAIT_FAILED)
+            return false;
+        // Unsigned: a wrapped tick count is fine.
+        if (timeoutMs != INFINITE && GetTickCount() - start >= timeoutMs)
             return false;
     }
 }
@@ -180,6 +184,12 @@ void WaitForCopyWorker(CopyJob& job)
         return;
     WaitAnsweringSentMessages(job.workerThread.Get());
     job.workerThread.Reset(nullptr);
+}
+
+bool WaitForCopyWorkerBeforeExit(CopyJob& job, DWORD timeoutMs)
+{
+    // The handle is kept: after a timeout the worker still runs.
+    return !job.workerThread.Get() || WaitAnsweringSentMessages(job.workerThread.Get(), timeoutMs);
 }
 
 void PrepareCopyRun(CopyJob& job, std::vector<TrackEntry*> tracks, std::unique_ptr<CopyJobHost> host)
