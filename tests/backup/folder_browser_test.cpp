@@ -42,21 +42,21 @@ TEST(FolderBrowserTest, ChosenPathEndsWithOneBackslash)
     }
 }
 
+BOOL CALLBACK TakeDialog(HWND window, LPARAM found)
+{
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, ARRAYSIZE(className));
+    if (wcscmp(className, L"#32770") != 0)
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
 // The chooser's dialog on the thread that runs it, once it is there.
 HWND FindChooser(DWORD threadId)
 {
     HWND found = nullptr;
-    EnumThreadWindows(
-        threadId,
-        [](HWND window, LPARAM result) -> BOOL {
-            wchar_t className[16] = {};
-            GetClassNameW(window, className, ARRAYSIZE(className));
-            if (wcscmp(className, L"#32770") != 0)
-                return TRUE;
-            *reinterpret_cast<HWND*>(result) = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    EnumThreadWindows(threadId, TakeDialog, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 
