@@ -13,12 +13,12 @@ using testing_support::TempDir;
 
 namespace {
 
-constexpr UINT kCancelNow = WM_APP + 1;
-constexpr UINT kInLastStep = WM_APP + 2;
+constexpr UINT kInLastStep = WM_APP + 1;
 
-// The cancelled worker's last step: it asks the test thread (as the user
-// would) to cancel, then makes one more window call on that thread, and may
-// then be held at a gate until the test opens it.
+// The worker stops at its second pause until the gate opens; the test thread
+// cancels the run meanwhile, so the worker's next step is its last. In that
+// step it makes one window call on the test thread, which only a wait that
+// answers sent messages lets through.
 class CopyWorkerEndTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -46,11 +46,6 @@ protected:
     static LRESULT CALLBACK CalleeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     {
         auto* test = reinterpret_cast<CopyWorkerEndTest*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (test && message == kCancelNow) {
-            CancelCopyRun(test->job);
-            SetEvent(test->cancelled.Get());
-            return 0;
-        }
         if (test && message == kInLastStep) {
             test->answeredWhile = test->phase;
             return 0;
@@ -76,53 +71,55 @@ protected:
         return backup.Path() + L"\\Artist - Album\\1 - " + track.title.get() + L".mp3";
     }
 
-    // Starts a run on `list` whose worker, at its second pause, has the run
-    // cancelled and then makes its last window call; `holdAtGate` keeps it
-    // there afterwards until the gate opens.
-    void StartRunThatIsCancelled(const std::vector<TrackEntry*>& list, bool holdAtGate)
+    // Starts a run on `list` and cancels it while its worker waits at the gate
+    // with its first file partly written.
+    void StartRunAndCancelIt(const std::vector<TrackEntry*>& list)
     {
         auto host = std::make_unique<RecordingHost>();
         host->root = ipod.Path() + L"\\";
-        host->onSleep = [this, holdAtGate](int step) {
+        host->onSleep = [this](int step) {
             if (step != 2)
                 return;
-            partialAtCancel = Exists(Destination(*tracks[0]) + L".part");
-            SendMessageW(callee, kCancelNow, 0, 0);
+            SetEvent(atGate.Get());
+            WaitForSingleObject(gate.Get(), INFINITE);
             SendMessageW(callee, kInLastStep, 0, 0);
-            if (holdAtGate)
-                WaitForSingleObject(gate.Get(), INFINITE);
         };
         PrepareCopyRun(job, list, std::move(host));
         ASSERT_TRUE(StartCopyWorker(job));
-        ASSERT_TRUE(WaitAnsweringSentMessages(cancelled.Get()));
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(atGate.Get(), 60000));
+        CancelCopyRun(job);
+    }
+
+    // Lets the worker take its last step; its window call is answered by
+    // whatever waits next on this thread.
+    void OpenTheGate(const char* nextWait)
+    {
+        phase = nextWait;
+        SetEvent(gate.Get());
     }
 
     TempDir ipod, backup;
     std::vector<std::unique_ptr<TrackEntry>> tracks;
     CopyJob job;
     HWND callee = nullptr;
-    ScopedKernelHandle cancelled{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    ScopedKernelHandle atGate{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     ScopedKernelHandle gate{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     const char* phase = "before";
     const char* answeredWhile = "never";
-    bool partialAtCancel = false;
 };
 
 TEST_F(CopyWorkerEndTest, TheProcessEndWaitsBoundedForTheCancelledWorkersLastStep)
 {
     const auto list = AddTracks({1000000});
-    StartRunThatIsCancelled(list, true);
+    StartRunAndCancelIt(list);
     const std::wstring partial = Destination(*tracks[0]) + L".part";
-    EXPECT_TRUE(partialAtCancel);
-
-    phase = "the first wait";
-    EXPECT_FALSE(WaitForCopyWorkerBeforeExit(job, 100)) << "the worker is held at the gate";
-    EXPECT_STREQ("the first wait", answeredWhile);
     EXPECT_TRUE(Exists(partial)) << "what ending the process now would leave behind";
+    EXPECT_FALSE(WaitForCopyWorkerBeforeExit(job, 100)) << "the worker is held at the gate";
+    EXPECT_TRUE(Exists(partial));
 
-    SetEvent(gate.Get());
-    phase = "the second wait";
-    EXPECT_TRUE(WaitForCopyWorkerBeforeExit(job, 10000));
+    OpenTheGate("the process's end");
+    EXPECT_TRUE(WaitForCopyWorkerBeforeExit(job, 60000));
+    EXPECT_STREQ("the process's end", answeredWhile);
     EXPECT_FALSE(Exists(partial));
     EXPECT_FALSE(Exists(Destination(*tracks[0])));
     EXPECT_EQ(0u, tracks[0]->isChecked);
@@ -133,14 +130,13 @@ TEST_F(CopyWorkerEndTest, ASecondRunStartedInTheCancelledWorkersLastStepWaitsFor
 {
     const auto first = AddTracks({1000000});
     const auto second = AddTracks({300000, 10});
-    StartRunThatIsCancelled(first, false);
+    StartRunAndCancelIt(first);
 
-    phase = "the second run's preparation";
     auto host = std::make_unique<RecordingHost>();
     host->root = ipod.Path() + L"\\";
     RecordingHost& secondHost = *host;
+    OpenTheGate("the second run's preparation");
     PrepareCopyRun(job, second, std::move(host));
-    phase = "after";
     EXPECT_STREQ("the second run's preparation", answeredWhile);
     EXPECT_FALSE(Exists(Destination(*tracks[0]) + L".part"));
 
