@@ -12,6 +12,8 @@ trap 'for b in "${builds[@]}"; do prefix_stop "$b"; done' EXIT
 for b in "${builds[@]}"; do prefix_init "$b"; done
 for b in "${builds[@]}"; do prefix_start "$b"; done
 
-# One CTest tree over both builds, so that one summary line covers them.
+# One CTest tree over both builds, so that one summary line covers them. The
+# long runs (label "long", the long fuzz run) are left out: run them with
+# ctest's -L long.
 printf 'subdirs("i686" "x86_64")\n' > build/CTestTestfile.cmake
-ctest --test-dir build --output-on-failure -j"$(nproc)" "$@"
+ctest --test-dir build --output-on-failure -j"$(nproc)" -LE long "$@"

@@ -23,8 +23,10 @@ int FileProgressValue(uint32_t sourceSize, uint32_t bytesCopied)
     // bits between the division and the product.
     volatile double scale = 1000.0 / static_cast<double>(sourceSize);
     volatile double value = scale * static_cast<double>(bytesCopied);
-    // A source that grew while it was copied must not push the bar past its end.
-    return std::min(static_cast<int>(value), kFileProgressMax);
+    // A source that grew while it was copied must not push the bar past its
+    // end. Clamped as a double: a value beyond INT_MAX has no int to become.
+    const double clamped = value;
+    return static_cast<int>(std::min<double>(clamped, kFileProgressMax));
 }
 
 std::wstring FormatElapsedTime(DWORD elapsedMs)
@@ -141,8 +143,9 @@ void CreateDirectoryPath(const wchar_t* path)
 
 // --- Locking ----------------------------------------------------------------
 
-bool WaitAnsweringSentMessages(HANDLE handle)
+bool WaitAnsweringSentMessages(HANDLE handle, DWORD timeoutMs)
 {
+    const DWORD start = GetTickCount();
     for (;;) {
         MSG message;
         PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
@@ -150,6 +153,9 @@ bool WaitAnsweringSentMessages(HANDLE handle)
         if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED_0)
             return true;
         if (result == WAIT_FAILED)
+            return false;
+        // Unsigned: a wrapped tick count is fine.
+        if (timeoutMs != INFINITE && GetTickCount() - start >= timeoutMs)
             return false;
     }
 }
@@ -196,6 +202,12 @@ void WaitForCopyWorker(CopyJob& job)
         return;
     WaitAnsweringSentMessages(job.workerThread.Get());
     job.workerThread.Reset(nullptr);
+}
+
+bool WaitForCopyWorkerBeforeExit(CopyJob& job, DWORD timeoutMs)
+{
+    // The handle is kept: after a timeout the worker still runs.
+    return !job.workerThread.Get() || WaitAnsweringSentMessages(job.workerThread.Get(), timeoutMs);
 }
 
 void PrepareCopyRun(CopyJob& job, std::vector<TrackEntry*> tracks, std::unique_ptr<CopyJobHost> host)

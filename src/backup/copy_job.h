@@ -161,8 +161,9 @@ private:
 
 // User-interface side: waits for `handle` (a thread, or the job's lock, which
 // it then owns) while still answering the messages the worker sends, so that
-// a worker blocked in a window call cannot deadlock the wait.
-bool WaitAnsweringSentMessages(HANDLE handle);
+// a worker blocked in a window call cannot deadlock the wait. False when the
+// wait failed or `timeoutMs` passed first.
+bool WaitAnsweringSentMessages(HANDLE handle, DWORD timeoutMs = INFINITE);
 
 // User-interface side of the job's lock.
 class CopyJobUiLock {
@@ -179,6 +180,13 @@ private:
 
 // Waits until the worker of the previous run, if any, has ended.
 void WaitForCopyWorker(CopyJob& job);
+
+// How long the process's end waits for a copy worker.
+constexpr DWORD kCopyWorkerExitWaitMs = 5000;
+// Before the process ends: gives a worker still running (a cancelled run in
+// its last step) up to `timeoutMs` to finish and remove its partial file.
+// True when no worker runs any more.
+bool WaitForCopyWorkerBeforeExit(CopyJob& job, DWORD timeoutMs);
 
 // Makes the job ready for a new run with `tracks`: waits for the previous
 // worker to end, then resets the list, counters and flags. User-interface thread.

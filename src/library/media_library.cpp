@@ -36,6 +36,20 @@ int TrackIdIndex::Find(uint32_t trackId) const
 
 // ---------------------------------------------------------------- pure logic
 
+namespace {
+
+// An ASCII letter (upper-cased), digit or space; 0 for any other unit.
+wchar_t PlainUnitFolded(wchar_t unit)
+{
+    if (unit >= L'a' && unit <= L'z')
+        return static_cast<wchar_t>(unit - L'a' + L'A');
+    if ((unit >= L'A' && unit <= L'Z') || (unit >= L'0' && unit <= L'9') || unit == L' ')
+        return unit;
+    return 0;
+}
+
+}  // namespace
+
 bool MatchesSearch(const wchar_t* field, const wchar_t* search)
 {
     if (!field)
@@ -47,9 +61,17 @@ bool MatchesSearch(const wchar_t* field, const wchar_t* search)
     if (fieldLength == 0 || searchLength > fieldLength)
         return false;
     const int compareLength = static_cast<int>(searchLength);
+    // Two different ASCII letters, digits or spaces never compare equal, in
+    // any case and any locale: a window that begins with another one than the
+    // search text is passed over without the comparison, the search's largest
+    // cost. (Other units can be ignored by the comparison, so they cannot.)
+    const wchar_t searchFirst = PlainUnitFolded(search[0]);
     // The same comparison as lstrcmpiW on each window of the field, without
     // copying the window out to terminate it.
     for (size_t start = 0; start + searchLength <= fieldLength; ++start) {
+        const wchar_t fieldFirst = searchFirst ? PlainUnitFolded(field[start]) : 0;
+        if (fieldFirst && fieldFirst != searchFirst)
+            continue;
         if (CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, field + start, compareLength, search,
                            compareLength) == CSTR_EQUAL)
             return true;

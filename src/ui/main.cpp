@@ -1,4 +1,5 @@
 // Savanto's entry point: settings, the main window, the message loop.
+#include "backup/copy_job.h"
 #include "db/scoped_handle.h"
 #include "library/app_globals.h"
 #include "resource.h"
@@ -25,6 +26,14 @@ void RunMessageLoop(HWND mainWnd, HACCEL accelerators)
     }
 }
 
+// A run cancelled just before the window closed may still be in its last
+// step: ending the process under it would leave its "<name>.part" file
+// behind. Give it a few seconds; the other workers are not waited for.
+void LetTheCopyWorkerFinish()
+{
+    WaitForCopyWorkerBeforeExit(g_copyJob, kCopyWorkerExitWaitMs);
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
@@ -44,6 +53,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
         SetWindowPos(g_hMainWnd, nullptr, 0, 0, 0, 0, SWP_SHOWWINDOW | SWP_NOMOVE | SWP_NOSIZE);
         RunMessageLoop(g_hMainWnd, accelerators.Get());
     }
+    LetTheCopyWorkerFinish();
     // The settings are saved and the window is gone. Scan, load and update
     // workers may still run and use the iPod list, the library and the
     // layout: end the process here, before the static objects they use are

@@ -28,6 +28,9 @@ TEST(CopyProgressTest, ValuesToTheUnit)
     EXPECT_EQ(FileProgressValue(0, 4096), 0);
     EXPECT_EQ(FileProgressValue(4000000000u, 4000000000u), 1000);   // unsigned, no overflow
     EXPECT_EQ(FileProgressValue(100, 250), 1000);                    // a source that grew
+    // Ratios whose value passes INT_MAX before the cap: clamped, not wrapped to INT_MIN.
+    EXPECT_EQ(FileProgressValue(1, 3000000), 1000);
+    EXPECT_EQ(FileProgressValue(2, 4294967295u), 1000);
 }
 
 TEST(CopyProgressTest, ElapsedTimeText)

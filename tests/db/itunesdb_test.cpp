@@ -298,6 +298,7 @@ TEST_F(ReaderTest, TextLengthsBeyondTheObjectOrFileAreRefused)
 // Real databases written by other software.
 TEST(SampleDatabases, TwoTrackDatabaseWithDataSetsOutOfOrder)
 {
+    SKIP_WITHOUT_SAMPLE_DATABASES();
     auto db = LoadDb(testing_support::SamplePath(L"itunes-v4f-2tracks.iTunesDB"));
     ASSERT_TRUE(db.opened);
     ASSERT_EQ(2u, db.tracks.size());
@@ -325,6 +326,7 @@ TEST(SampleDatabases, TwoTrackDatabaseWithDataSetsOutOfOrder)
 
 TEST(SampleDatabases, ThirdPartyDatabaseWithShortTrackHeaders)
 {
+    SKIP_WITHOUT_SAMPLE_DATABASES();
     auto db = LoadDb(testing_support::SamplePath(L"thirdparty-v0c-5375tracks.iTunesDB"));
     ASSERT_TRUE(db.opened);
     ASSERT_EQ(5375u, db.tracks.size());

@@ -259,7 +259,8 @@ TEST_F(LibraryWindow, InitMediaListSetsColumnsStylesAndGridLinesFromTheSetting)
     HWND withGrid = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | LVS_REPORT, 0, 0, 10, 10, host.window,
                                     nullptr, nullptr, nullptr);
     InitMediaList(withGrid);
-    EXPECT_EQ(MediaListStyles(true), ListView_GetExtendedListViewStyle(withGrid));
+    EXPECT_EQ(static_cast<DWORD>(LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP | LVS_EX_GRIDLINES),
+              ListView_GetExtendedListViewStyle(withGrid));
     EXPECT_TRUE(GetMenuState(menu, IDM_GRID_LINES, MF_BYCOMMAND) & MF_CHECKED);
 
     g_settings.GridLines = 0;

@@ -42,6 +42,34 @@ TEST(MatchesSearch, CaseInsensitiveSubstringAnywhereInTheField)
     EXPECT_FALSE(MatchesSearch(L"Harbour", L"Habour"));
 }
 
+// Every window compared in the user's locale, as lstrcmpiW would: what the
+// search must answer, however it skips windows.
+bool MatchesAtSomeWindow(const std::wstring& field, const std::wstring& search)
+{
+    if (field.empty() || search.size() > field.size())
+        return false;
+    for (size_t start = 0; start + search.size() <= field.size(); ++start) {
+        if (CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, field.c_str() + start, int(search.size()),
+                           search.c_str(), int(search.size())) == CSTR_EQUAL)
+            return true;
+    }
+    return false;
+}
+
+TEST(MatchesSearch, AnswersAsAComparisonAtEveryWindowDoes)
+{
+    const wchar_t* fields[] = {L"The Quiet Harbour", L"Straße 9", L"STRASSE", L"co-op 2", L"\u00C6sir aesir",
+                               L"e\u0301clair \u00E9clair", L"\uFB01ve five", L"I\u0131\u0130i", L"x'y 7_8",
+                               L"\u30CF\u30FC\u30D0\u30FC harbour", L"\x01zz z\x01 \x01-op"};
+    const wchar_t* searches[] = {L"harb", L"HARBOUR", L"ss", L"\u00DF", L"coop", L"-op", L"\u00E6sir", L"aesir",
+                                 L"\u00E9cl", L"e\u0301c", L"fi", L"\uFB01", L"i", L"I", L"7", L"'y",
+                                 L"\u30D0\u30FC", L"Q", L"z", L" h", L"\x01z", L"-o", L"e "};
+    for (const wchar_t* field : fields) {
+        for (const wchar_t* search : searches)
+            EXPECT_EQ(MatchesAtSomeWindow(field, search), MatchesSearch(field, search)) << field << " / " << search;
+    }
+}
+
 TEST(MatchesSearch, AbsentOrEmptyFieldsNeverMatch)
 {
     EXPECT_FALSE(MatchesSearch(nullptr, L"a"));

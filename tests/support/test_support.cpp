@@ -50,8 +50,20 @@ bool RemoveTree(const std::wstring& path)
     return RemoveDirectoryW(path.c_str()) != 0;
 }
 
+bool SamplesAvailable() { return SAVANTO_SAMPLES_DIR[0] != L'\0'; }
+
+std::string SamplesMissingMessage()
+{
+    return "The real sample iPod databases were not found when the build was configured, so this test "
+           "was skipped. To run it, configure with -DSAVANTO_SAMPLES_DIR=<folder holding "
+           "itunes-v4f-2tracks.iTunesDB and thirdparty-v0c-5375tracks.iTunesDB> (by default "
+           "../shared/samples beside the repository, when it exists).";
+}
+
 std::wstring SamplePath(const wchar_t* fileName)
 {
+    if (!SamplesAvailable())
+        return std::wstring();
     return std::wstring(SAVANTO_SAMPLES_DIR) + L"\\" + fileName;
 }
 

@@ -212,8 +212,37 @@ TEST_F(ListCommandsTest, CopyTakesTheDefaultFolderOrTheChosenOne)
     EXPECT_TRUE(m_recorded.messages.empty());
 }
 
+// Counts the read-backs of the marks: each one ends by showing the checked
+// count in part 1 of the status bar.
+class ReadBackCounter {
+public:
+    ReadBackCounter()
+    {
+        SetWindowSubclass(g_hStatusBar, CountCheckedTexts, kSubclassId, reinterpret_cast<DWORD_PTR>(&m_count));
+    }
+    ~ReadBackCounter() { RemoveWindowSubclass(g_hStatusBar, CountCheckedTexts, kSubclassId); }
+    ReadBackCounter(const ReadBackCounter&) = delete;
+    ReadBackCounter& operator=(const ReadBackCounter&) = delete;
+
+    int Count() const { return m_count; }
+
+private:
+    static constexpr UINT_PTR kSubclassId = 0x5EAD;
+
+    static LRESULT CALLBACK CountCheckedTexts(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                              DWORD_PTR count)
+    {
+        if (message == SB_SETTEXTW && LOBYTE(LOWORD(wParam)) == 1)
+            ++*reinterpret_cast<int*>(count);
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+
+    int m_count = 0;
+};
+
 TEST_F(ListCommandsTest, ClickedMarksAreReadBackOnceAfterTheLastClick)
 {
+    ReadBackCounter readBacks;
     Tick(2, true);
     ClickList();
     Tick(4, true);
@@ -221,6 +250,8 @@ TEST_F(ListCommandsTest, ClickedMarksAreReadBackOnceAfterTheLastClick)
     EXPECT_EQ(0, g_pLibrary->GetCheckedCount());   // not before the timer
     ASSERT_TRUE(PumpUntil([] { return g_pLibrary->GetCheckedCount() == 2; }));
     EXPECT_EQ(L"Checked items: 2", StatusText(1));
+    PumpFor(400);   // twice the delay: a timer left running would read again
+    EXPECT_EQ(1, readBacks.Count()) << "two clicks, one read-back";
 
     g_busy = 1;   // refused while a scan or load runs
     Tick(6, true);
@@ -228,6 +259,7 @@ TEST_F(ListCommandsTest, ClickedMarksAreReadBackOnceAfterTheLastClick)
     PumpFor(400);
     g_busy = 0;
     EXPECT_EQ(2, g_pLibrary->GetCheckedCount());
+    EXPECT_EQ(1, readBacks.Count());
 }
 
 // A scan or load (g_busy) or an eject (g_ejecting) may rebuild the library at

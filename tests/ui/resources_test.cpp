@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -139,6 +140,29 @@ TEST(Resources, VersionIsOnePointOnePointThree)
     ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
     EXPECT_EQ(MAKELONG(1, 1), fixed->dwFileVersionMS);
     EXPECT_EQ(MAKELONG(0, 3), fixed->dwFileVersionLS);
+}
+
+// Both builds embed the same manifest: the program's own identity must name
+// no processor, or the one it was built for, and still ask for the common
+// controls of version 6.
+TEST(Resources, ManifestFitsTheBuildsArchitecture)
+{
+    HRSRC found = FindResourceW(Module(), CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST);
+    ASSERT_NE(nullptr, found);
+    const char* data = static_cast<const char*>(LockResource(LoadResource(Module(), found)));
+    ASSERT_NE(nullptr, data);
+    const std::string manifest(data, SizeofResource(Module(), found));
+    const size_t identity = manifest.find("<assemblyIdentity");
+    ASSERT_NE(std::string::npos, identity);
+    const std::string own = manifest.substr(identity, manifest.find("/>", identity) - identity);
+    const size_t named = own.find("processorArchitecture=\"");
+    if (named != std::string::npos) {
+        std::string architecture = own.substr(named + 23, own.find('"', named + 23) - named - 23);
+        for (char& c : architecture)
+            c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+        EXPECT_EQ(sizeof(void*) == 8 ? "amd64" : "x86", architecture);
+    }
+    EXPECT_NE(std::string::npos, manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));
 }
 
 }  // namespace
