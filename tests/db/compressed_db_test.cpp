@@ -63,24 +63,37 @@ Bytes WithHeaderU16(Bytes file, size_t offset, uint16_t value)
     return file;
 }
 
-TEST(CompressedDb, TheCompressedFileGivesTheRecordsOfTheSameDatabaseStoredPlainly)
+// The same database as iTunesDB and, stored compressed and uncompressed, as
+// iTunesCDB beside an empty iTunesDB: the same records each time.
+void ExpectSameRecordsWhenCompressed(const Bytes& plain)
 {
     IpodFolder ipod;
-    for (const Bytes& plain : {SampleDb(30), SampleFile(L"itunes-v4f-2tracks.iTunesDB"),
-                               SampleFile(L"thirdparty-v0c-5375tracks.iTunesDB")}) {
-        const LoadedDb expected = ipod.Load(plain, std::nullopt);
-        ASSERT_TRUE(expected.opened);
-        ASSERT_FALSE(expected.tracks.empty());
-        for (uint16_t flag : {1, 0}) {
-            const LoadedDb db = ipod.Load(Bytes(), CompressedDatabase(plain, flag));
-            const std::string what = "flag " + std::to_string(flag) + ": " + Describe(db);
-            EXPECT_TRUE(db.opened) << what;
-            EXPECT_EQ(expected.trackCount, db.trackCount) << what;
-            EXPECT_EQ(expected.playlistCount, db.playlistCount) << what;
-            EXPECT_EQ(expected.tracks.size(), db.tracks.size()) << what;
-            EXPECT_EQ(expected.playlists.size(), db.playlists.size()) << what;
-            EXPECT_TRUE(IsPrefixOf(db, expected)) << what;
-        }
+    const LoadedDb expected = ipod.Load(plain, std::nullopt);
+    ASSERT_TRUE(expected.opened);
+    ASSERT_FALSE(expected.tracks.empty());
+    for (uint16_t flag : {1, 0}) {
+        const LoadedDb db = ipod.Load(Bytes(), CompressedDatabase(plain, flag));
+        const std::string what = "flag " + std::to_string(flag) + ": " + Describe(db);
+        EXPECT_TRUE(db.opened) << what;
+        EXPECT_EQ(expected.trackCount, db.trackCount) << what;
+        EXPECT_EQ(expected.playlistCount, db.playlistCount) << what;
+        EXPECT_EQ(expected.tracks.size(), db.tracks.size()) << what;
+        EXPECT_EQ(expected.playlists.size(), db.playlists.size()) << what;
+        EXPECT_TRUE(IsPrefixOf(db, expected)) << what;
+    }
+}
+
+TEST(CompressedDb, TheCompressedFileGivesTheRecordsOfTheSameDatabaseStoredPlainly)
+{
+    ExpectSameRecordsWhenCompressed(SampleDb(30));
+}
+
+TEST(SampleDatabases, CompressedCopiesGiveTheRecordsOfTheOriginals)
+{
+    SKIP_WITHOUT_SAMPLE_DATABASES();
+    for (const wchar_t* name : {L"itunes-v4f-2tracks.iTunesDB", L"thirdparty-v0c-5375tracks.iTunesDB"}) {
+        SCOPED_TRACE(testing::Message() << name);
+        ExpectSameRecordsWhenCompressed(SampleFile(name));
     }
 }
 

@@ -1,5 +1,7 @@
 #include "reader_damage.h"
 
+#include "db/compressed_db.h"
+
 #include "ipodgen/sample_ipod.h"
 
 #include <gtest/gtest.h>
@@ -160,6 +162,50 @@ void Mutate(Bytes& file, const std::vector<size_t>& fields, std::mt19937& random
     }
 }
 
+// The bytes the reader walked for an iTunesCDB: the inflated image, the file
+// itself when it is stored uncompressed, none when it is not read.
+Bytes BytesWalked(const std::wstring& cdbPath, const Bytes& file)
+{
+    ByteChunks image;
+    switch (compressed_db::ReadDatabase(cdbPath.c_str(), &image)) {
+    case compressed_db::Content::kStored:
+        return file;
+    case compressed_db::Content::kInflated: {
+        EXPECT_LE(image.Size(), compressed_db::kMaxImageBytes);
+        Bytes bytes;
+        size_t length = 0;
+        for (const uint8_t* chunk; (chunk = image.BytesAt(static_cast<int64_t>(bytes.size()), &length));)
+            bytes.insert(bytes.end(), chunk, chunk + length);
+        return bytes;
+    }
+    default:
+        return {};
+    }
+}
+
+void MutateCompressed(Bytes& file, std::mt19937& random)
+{
+    // Header fields that decide how the rest is read: length, flag, data sets.
+    static const size_t kHeaderFields[] = {4, 5, 20, 0xA8, 0xA9};
+    const size_t streamBytes = file.size() - kCdbHeaderLength;
+    switch (random() % 4) {
+    case 0:   // truncation
+        file.resize(random() % file.size());
+        break;
+    case 1:   // a few random bytes of the stream
+        for (int flips = 1 + random() % 4; flips > 0; --flips)
+            file[kCdbHeaderLength + random() % streamBytes] ^= static_cast<uint8_t>(1 + random() % 255);
+        break;
+    case 2:   // a header field
+        file[kHeaderFields[random() % 5]] ^= static_cast<uint8_t>(1 << random() % 8);
+        break;
+    default:  // the stream, then a cut
+        file[kCdbHeaderLength + random() % streamBytes] ^= 0x80;
+        file.resize(file.size() - random() % 64);
+        break;
+    }
+}
+
 }  // namespace
 
 void ExpectReadFromFile(const LoadedDb& db, const Bytes& file, const std::string& what)
@@ -202,6 +248,37 @@ void RunSeededMutations(const std::vector<SeedDatabase>& seeds, int cases, uint3
         ++totals.casesPerSeed[which];
         ++totals.cases;
         ExpectReadFromFile(db, file, "case " + std::to_string(n) + " of " + seeds[which].name);
+        if (::testing::Test::HasFatalFailure())
+            break;
+    }
+    totals.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void RunCompressedMutations(const std::vector<SeedDatabase>& seeds, int cases, uint32_t randomSeed,
+                            MutationTotals& totals)
+{
+    ASSERT_FALSE(seeds.empty());
+    std::vector<Bytes> compressed;
+    for (const SeedDatabase& seed : seeds)
+        compressed.push_back(CompressedDatabase(seed.bytes));
+    totals = MutationTotals();
+    totals.casesPerSeed.assign(seeds.size(), 0);
+    testing_support::TempDir dir;
+    ASSERT_TRUE(WriteBytes(dir.File(L"iTunesDB"), {}));
+    const std::wstring cdbPath = dir.File(L"iTunesCDB");
+    std::mt19937 random(randomSeed);
+    const auto start = std::chrono::steady_clock::now();
+    for (int n = 0; n < cases; ++n) {
+        const size_t which = random() % seeds.size();
+        Bytes file = compressed[which];
+        MutateCompressed(file, random);
+        ASSERT_TRUE(WriteBytes(cdbPath, file));
+        const LoadedDb db = LoadIpodDb(dir.File(L"iTunesDB"));
+        totals.tracksRead += db.tracks.size();
+        ++totals.casesPerSeed[which];
+        ++totals.cases;
+        ExpectReadFromFile(db, BytesWalked(cdbPath, file), "compressed case " + std::to_string(n) + " of " +
+                                                               seeds[which].name);
         if (::testing::Test::HasFatalFailure())
             break;
     }

@@ -47,4 +47,11 @@ struct MutationTotals {
 void RunSeededMutations(const std::vector<SeedDatabase>& seeds, int cases, uint32_t randomSeed,
                         MutationTotals& totals);
 
+// The same for compressed databases (iTunesCDB beside a zero-byte iTunesDB):
+// each seed is compressed, then its stream, its length or the header fields
+// that decide how the rest is read are damaged. Every text must come from the
+// bytes the reader walked, which are the inflated ones.
+void RunCompressedMutations(const std::vector<SeedDatabase>& seeds, int cases, uint32_t randomSeed,
+                            MutationTotals& totals);
+
 }  // namespace reader_damage

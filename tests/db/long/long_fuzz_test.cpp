@@ -61,4 +61,17 @@ TEST(LongReaderDamage, SeededMutationsOfEverySeedNeverReadBeyondTheFile)
     EXPECT_EQ(cases, totals.cases);
 }
 
+// Compressed databases of the same seeds (iTunesCDB), a fifth as many cases.
+TEST(LongReaderDamage, CompressedMutationsOfEverySeedNeverReadBeyondTheInflatedBytes)
+{
+    const std::vector<SeedDatabase> seeds = Seeds();
+    const int cases = static_cast<int>(Setting("SAVANTO_FUZZ_CASES", kDefaultCases) / 5);
+    const uint32_t seed = static_cast<uint32_t>(Setting("SAVANTO_FUZZ_SEED", kDefaultSeed));
+    MutationTotals totals;
+    RunCompressedMutations(seeds, cases, seed, totals);
+    printf("%d mutated compressed databases read in %.1f s (generator seed %u, %zu tracks survived)\n",
+           totals.cases, totals.seconds, seed, totals.tracksRead);
+    EXPECT_EQ(cases, totals.cases);
+}
+
 }  // namespace
