@@ -102,7 +102,8 @@ xdisplay_start() {  # xdisplay_start  -> exports DISPLAY
     [ -e "/tmp/.X$n-lock" ] && continue
     Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
     local xvfb=$!
-    for i in $(seq 1 100); do
+    # Up to 30 s: on a loaded machine the server can be slow to listen.
+    for i in $(seq 1 600); do
       [ -S "/tmp/.X11-unix/X$n" ] && break
       kill -0 $xvfb 2>/dev/null || break
       sleep 0.05
@@ -114,7 +115,10 @@ xdisplay_start() {  # xdisplay_start  -> exports DISPLAY
       XDISPLAY_PIDS="$! $XDISPLAY_PIDS"
       return 0
     fi
-    wait $xvfb 2>/dev/null || true   # lost the race for this display: try the next
+    # Lost the race for this display, or the server never listened: end it
+    # (waiting for a server that still runs would never return), try the next.
+    kill $xvfb 2>/dev/null || true
+    wait $xvfb 2>/dev/null || true
   done
   echo "no free X display" >&2
   return 1
@@ -125,6 +129,26 @@ xdisplay_stop() {
   for pid in $XDISPLAY_PIDS; do kill "$pid" 2>/dev/null || true; done
   for pid in $XDISPLAY_PIDS; do wait "$pid" 2>/dev/null || true; done
   XDISPLAY_PIDS=""
+}
+
+# One end-to-end run: a private display and a display prefix of its own,
+# ended when the script exits (also on INT, TERM and HUP) with the Savanto
+# the script started ($savanto_pid). A script that must end more first
+# defines xsession_before_stop.
+xsession_start() {  # xsession_start <builddir> <prefix name>
+  XSESSION_BUILD=$1 XSESSION_PREFIX=$2
+  savanto_pid=""
+  trap xsession_stop EXIT
+  trap "exit 1" INT TERM HUP   # so that the cleanup runs on those too
+  xdisplay_start
+  xprefix_init "$1" "$2"
+}
+
+xsession_stop() {
+  if declare -F xsession_before_stop >/dev/null; then xsession_before_stop; fi
+  xprefix_stop "$XSESSION_BUILD" "$XSESSION_PREFIX"
+  [ -n "${savanto_pid:-}" ] && wait "$savanto_pid" 2>/dev/null || true
+  xdisplay_stop
 }
 
 # Waits for a top-level window titled exactly <title>; prints its X id.

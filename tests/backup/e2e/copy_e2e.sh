@@ -23,18 +23,9 @@ drive=$(xprefix_drive "$b" $prefix)
 cwine() { xwine_in "$b" $prefix "$@"; }
 winpath() { echo "Z:$1" | tr / '\\'; }
 
-savanto_pid=""
-cleanup() {
-  xprefix_stop "$b" $prefix
-  [ -n "$savanto_pid" ] && wait "$savanto_pid" 2>/dev/null || true
-  xdisplay_stop
-}
-trap cleanup EXIT
-trap "exit 1" INT TERM HUP   # so that the cleanup runs on those too
 fail() { import -window root "$b/e2e/$mode-failure.png" 2>/dev/null || true; echo "FAIL: $* (screen in $b/e2e/$mode-failure.png)"; exit 1; }
 
-xdisplay_start
-xprefix_init "$b" $prefix
+xsession_start "$b" $prefix
 
 rm -rf "$drive" "$work" && mkdir -p "$drive" "$work" "$b/e2e"
 cwine "$b/tools/make_sample_ipod.exe" "$(winpath "$drive")" --tracks $tracks --name "$name" \

@@ -26,13 +26,7 @@ stop_savanto() {
   wait "$savanto_pid" 2>/dev/null || true
   savanto_pid=""
 }
-cleanup() {
-  stop_savanto
-  xprefix_stop "$b" $prefix
-  xdisplay_stop
-}
-trap cleanup EXIT
-trap "exit 1" INT TERM HUP   # so that the cleanup runs on those too
+xsession_before_stop() { stop_savanto; }
 mkdir -p "$b/e2e"
 fail() { import -window root "$b/e2e/eject-failure.png" 2>/dev/null || true; echo "FAIL: $* (screen in $b/e2e/eject-failure.png)"; exit 1; }
 
@@ -84,8 +78,7 @@ expect_back_to_normal() {
   esac
 }
 
-xdisplay_start
-xprefix_init "$b" $prefix
+xsession_start "$b" $prefix
 rm -rf "$drive" && mkdir -p "$drive"
 ewine "$b/tools/make_sample_ipod.exe" "Z:$drive" --tracks $tracks --name "$name" --no-media >/dev/null
 ewine reg add 'HKCU\Software\Quillmere\Savanto' /v StartupIpodScan /t REG_DWORD /d 1 /f >/dev/null 2>&1

@@ -19,14 +19,6 @@ winpath() { echo "Z:$1" | tr / '\\'; }
 probe() { pwine "$b/tests/settings/prefs_probe.exe" "$@" 2>/dev/null | tr -d '\r'; }
 shots=$b/e2e
 
-savanto_pid=""
-cleanup() {
-  xprefix_stop "$b" $prefix
-  [ -n "$savanto_pid" ] && wait "$savanto_pid" 2>/dev/null || true
-  xdisplay_stop
-}
-trap cleanup EXIT
-trap "exit 1" INT TERM HUP   # so that the cleanup runs on those too
 fail() {
   import -window root "$shots/prefs-failure.png" 2>/dev/null || true
   echo "FAIL: $* (screen in $shots/prefs-failure.png)"
@@ -55,8 +47,7 @@ tab_to() {  # tab_to <control id>: Tab until that control has the focus
   [ "$(probe focus)" = "$1" ]
 }
 
-xdisplay_start
-xprefix_init "$b" $prefix
+xsession_start "$b" $prefix
 rm -rf "$drive" "$work" && mkdir -p "$drive" "$work" "$shots"
 pwine "$b/tools/make_sample_ipod.exe" "$(winpath "$drive")" --tracks $tracks --name "$name" \
   --media-bytes $media_bytes >/dev/null

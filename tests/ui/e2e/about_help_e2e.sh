@@ -13,18 +13,9 @@ prefix=wineprefix-about-e2e work=$b/about-e2e
 awine() { xwine_in "$b" $prefix "$@"; }
 help_title=$(sed -n 's/^Title=\(.*\)$/\1/p' "$src/help/savanto.hhp" | tr -d '\r')
 
-savanto_pid=""
-cleanup() {
-  xprefix_stop "$b" $prefix
-  [ -n "$savanto_pid" ] && wait "$savanto_pid" 2>/dev/null || true
-  xdisplay_stop
-}
-trap cleanup EXIT
-trap "exit 1" INT TERM HUP   # so that the cleanup runs on those too
 fail() { import -window root "$b/e2e/about-failure.png" 2>/dev/null || true; echo "FAIL: $* (screen in $b/e2e/about-failure.png)"; exit 1; }
 
-xdisplay_start
-xprefix_init "$b" $prefix
+xsession_start "$b" $prefix
 rm -rf "$work" && mkdir -p "$work" "$b/e2e"
 cp "$b/src/help.chm" "$work/"
 awine reg add 'HKCU\Software\Quillmere\Savanto' /v StartupIpodScan /t REG_DWORD /d 0 /f >/dev/null 2>&1

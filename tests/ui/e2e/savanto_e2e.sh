@@ -9,17 +9,8 @@ tracks=5000 name="E2E Sample iPod" prefix=wineprefix-ui-e2e
 . "$src/scripts/wine-prefix.sh"
 drive=$(xprefix_drive "$b" $prefix)
 
-savanto_pid=""
-cleanup() {
-  xprefix_stop "$b" $prefix
-  [ -n "$savanto_pid" ] && wait "$savanto_pid" 2>/dev/null || true
-  xdisplay_stop
-}
-trap cleanup EXIT
-trap "exit 1" INT TERM HUP   # so that the cleanup runs on those too
 
-xdisplay_start
-xprefix_init "$b" $prefix
+xsession_start "$b" $prefix
 rm -rf "$drive" && mkdir -p "$drive"
 xwine_in "$b" $prefix "$b/tools/make_sample_ipod.exe" "Z:$drive" --tracks $tracks --name "$name" --no-media >/dev/null
 xwine_in "$b" $prefix reg add 'HKCU\Software\Quillmere\Savanto' /v StartupIpodScan /t REG_DWORD /d 1 /f >/dev/null 2>&1
