@@ -1,7 +1,8 @@
 #pragma once
 // CMediaLibrary: the loaded iPod's tracks and kept playlists, the rows the
 // media list shows, and the ticks. Bound to the main window's playlist tree
-// and media list, which it keeps in step by (synchronous) window messages.
+// and media list, which it keeps in step; the library and its views change
+// only on the thread that owns the views (workers hand the work over).
 #include "db/records.h"
 #include "library/view_thread.h"
 
