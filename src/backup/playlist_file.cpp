@@ -95,8 +95,8 @@ int PlaylistSeconds(int32_t lengthMs) { return lengthMs > 0 ? lengthMs / 1000 : 
 std::wstring PlaylistInfoLine(const TrackEntry& track)
 {
     return L"#EXTINF:" + std::to_wstring(PlaylistSeconds(track.lengthMs)) + L"," +
-           WithoutLineBreaks(TagOr(track.artist, L"uknown artist")) + L" - " +
-           WithoutLineBreaks(TagOr(track.title, L"untitled"));
+           WithoutLineBreaks(TagOr(track.artist, kUnknownArtist)) + L" - " +
+           WithoutLineBreaks(TagOr(track.title, kUntitled));
 }
 
 std::string ToUtf8(const std::wstring& text)
@@ -187,8 +187,10 @@ const wchar_t* WriteFileReplacing(const wchar_t* path, const std::string& bytes,
     {
         FileHandle file(CreateFileW(writePath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file.IsOpen())
-            return error = GetLastError(), L"cannot create destination";
+        if (!file.IsOpen()) {
+            error = GetLastError();
+            return L"cannot create destination";
+        }
         DWORD written = 0;
         if (bytes.size() > MAXDWORD ||
             !WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||

@@ -16,12 +16,6 @@ const wchar_t kRenamingRuleHelp[] =
 
 namespace {
 
-// The misspelling is deliberate: existing backups are named with it, and the
-// copy job skips files whose names it finds already there.
-constexpr wchar_t kUnknownAlbum[] = L"uknown album";
-constexpr wchar_t kUnknownArtist[] = L"uknown artist";
-constexpr wchar_t kUntitled[] = L"untitled";
-
 enum class Keyword { None, Album, Artist, Title, Track };
 
 struct KeywordText {

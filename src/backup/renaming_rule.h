@@ -11,6 +11,13 @@
 // The Preferences dialog shows this under the caption "Renaming Rule help".
 extern const wchar_t kRenamingRuleHelp[];
 
+// What the rule writes for an absent tag. The misspelling is deliberate:
+// existing backups are named with it, and the copy job skips files whose
+// names it finds already there.
+constexpr wchar_t kUnknownAlbum[] = L"uknown album";
+constexpr wchar_t kUnknownArtist[] = L"uknown artist";
+constexpr wchar_t kUntitled[] = L"untitled";
+
 // Replaces the nine characters a file name cannot hold with "_"; never
 // changes the length. A null value gives an empty text.
 std::wstring CleanFileName(const wchar_t* value);

@@ -14,7 +14,6 @@
 #include "ui/list_commands.h"
 #include "ui/main_parts.h"
 #include "ui/menu_commands.h"
-#include "ui/playlist_option.h"
 #include "ui/resize_layout.h"
 #include "ui/splitter.h"
 #include "update/update_check.h"
@@ -151,14 +150,21 @@ INT_PTR OnSplitterMouse(HWND window, UINT message)
 
 // --- Commands -------------------------------------------------------------
 
+// The selected iPod's root, of static lifetime: the worker it is handed to
+// may outlive the list entry GetSelectedRoot points into. Null when none.
+const wchar_t* SelectedDriveRoot()
+{
+    const wchar_t* selected = g_ipodList.GetSelectedRoot();
+    return selected ? StaticDriveRoot(selected[0]) : nullptr;
+}
+
 void OnSelectorChange(HWND window)
 {
     if (IsBusy())
         return;
     SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(window, IDC_MEDIA_LIST)), TRUE);
     // After a scan that found nothing there is no root to load.
-    const wchar_t* selected = g_ipodList.GetSelectedRoot();
-    const wchar_t* root = selected ? StaticDriveRoot(selected[0]) : nullptr;
+    const wchar_t* root = SelectedDriveRoot();
     if (root)
         StartBusyWorker(LoadThreadProc, const_cast<wchar_t*>(root));
 }
@@ -183,8 +189,7 @@ void OnEject(HWND window)
 {
     if (LibraryInUse() || !EjectItemEnabled(window))
         return;
-    const wchar_t* selected = g_ipodList.GetSelectedRoot();
-    const wchar_t* root = selected ? StaticDriveRoot(selected[0]) : nullptr;
+    const wchar_t* root = SelectedDriveRoot();
     if (!root)
         return;
     g_ejecting = 1;

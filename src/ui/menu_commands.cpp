@@ -26,6 +26,20 @@ void ToggleGridLines(HWND mainWnd)
     SendMessageW(GetDlgItem(mainWnd, IDC_MEDIA_LIST), LVM_SETEXTENDEDLISTVIEWSTYLE, 0, MediaListStyles(show));
 }
 
+void ShowWritePlaylistsCheck(HWND mainWnd)
+{
+    HMENU menu = GetMenu(mainWnd);
+    if (menu)
+        CheckMenuItem(menu, IDM_WRITE_PLAYLISTS,
+                      MF_BYCOMMAND | (g_settings.WritePlaylists != 0 ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void ToggleWritePlaylists(HWND mainWnd)
+{
+    g_settings.WritePlaylists = g_settings.WritePlaylists != 0 ? 0 : 1;
+    ShowWritePlaylistsCheck(mainWnd);
+}
+
 void OpenHelpTopics(HWND mainWnd)
 {
     SHELLEXECUTEINFOW info = {};
