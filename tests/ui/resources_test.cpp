@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -124,6 +126,64 @@ TEST(Resources, IconsLoadInTheirSizes)
     DeleteObject(info.hbmMask);
     DeleteObject(info.hbmColor);
     DestroyIcon(large);
+}
+
+// An icon group as the resource compiler stores it: a directory whose entries
+// name RT_ICON resources by id instead of file offsets.
+#pragma pack(push, 2)
+struct GroupEntry {
+    BYTE width, height, colours, reserved;
+    WORD planes, bitCount;
+    DWORD bytes;
+    WORD id;
+};
+#pragma pack(pop)
+
+// "<width> <bits per pixel> png|bmp [soft]" of one RT_ICON image: a PNG's
+// header (8-bit RGBA counts as 32), or a bitmap's, soft when its alpha has
+// shades between opaque and clear.
+std::string DescribeIconImage(WORD id)
+{
+    HRSRC found = FindResourceW(Module(), MAKEINTRESOURCEW(id), RT_ICON);
+    const auto* data = found ? static_cast<const BYTE*>(LockResource(LoadResource(Module(), found))) : nullptr;
+    const DWORD size = found ? SizeofResource(Module(), found) : 0;
+    if (data && size >= 26 && std::memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0) {
+        const int width = (data[18] << 8) | data[19];
+        return std::to_string(width) + (data[24] == 8 && data[25] == 6 ? " 32" : " ?") + " png";
+    }
+    if (!data || size < sizeof(BITMAPINFOHEADER))
+        return "missing";
+    const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(data);
+    // The colour pixels come first, the AND mask after them.
+    const DWORD end = header->biSize + 4u * static_cast<DWORD>(header->biWidth * header->biWidth);
+    bool soft = false;
+    for (DWORD at = header->biSize + 3; header->biBitCount == 32 && at < end && at < size; at += 4)
+        soft = soft || (data[at] > 0 && data[at] < 255);
+    return std::to_string(header->biWidth) + " " + std::to_string(header->biBitCount) + " bmp" + (soft ? " soft" : "");
+}
+
+// Every icon carries each size that 100 % to 400 % scaling asks for, in
+// 32-bit colour with soft edges; the 256-pixel one is stored as PNG.
+TEST(Resources, IconsHoldEverySizeInThirtyTwoBits)
+{
+    for (int id : {IDI_APP, IDI_PLAYLIST, IDI_PLAYLIST_ROOT}) {
+        HRSRC found = FindResourceW(Module(), MAKEINTRESOURCEW(id), RT_GROUP_ICON);
+        ASSERT_NE(nullptr, found) << id;
+        const auto* group = static_cast<const BYTE*>(LockResource(LoadResource(Module(), found)));
+        const WORD count = reinterpret_cast<const WORD*>(group)[2];
+        ASSERT_GE(SizeofResource(Module(), found), 6 + count * sizeof(GroupEntry)) << id;
+        std::vector<std::string> images;
+        for (WORD i = 0; i < count; ++i) {
+            GroupEntry entry;
+            std::memcpy(&entry, group + 6 + i * sizeof(GroupEntry), sizeof(entry));
+            EXPECT_EQ(32, entry.bitCount) << id;
+            images.push_back(DescribeIconImage(entry.id));
+        }
+        EXPECT_EQ((std::vector<std::string>{"16 32 bmp soft", "20 32 bmp soft", "24 32 bmp soft", "32 32 bmp soft",
+                                            "40 32 bmp soft", "48 32 bmp soft", "64 32 bmp soft", "256 32 png"}),
+                  images)
+            << id;
+    }
 }
 
 TEST(Resources, VersionIsOnePointOnePointThree)
