@@ -225,4 +225,18 @@ TEST(Resources, ManifestFitsTheBuildsArchitecture)
     EXPECT_NE(std::string::npos, manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));
 }
 
+// Drawn by the program itself at every monitor's scale, not stretched by
+// the system: per monitor (v2 where there is one), with the older form too.
+TEST(Resources, ManifestAsksForPerMonitorDpiAwareness)
+{
+    HRSRC found = FindResourceW(Module(), CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST);
+    ASSERT_NE(nullptr, found);
+    const std::string manifest(static_cast<const char*>(LockResource(LoadResource(Module(), found))),
+                               SizeofResource(Module(), found));
+    EXPECT_NE(std::string::npos, manifest.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/"
+                                               "WindowsSettings\">true/pm</dpiAware>"));
+    EXPECT_NE(std::string::npos, manifest.find("<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/"
+                                               "WindowsSettings\">PerMonitorV2, PerMonitor</dpiAwareness>"));
+}
+
 }  // namespace
