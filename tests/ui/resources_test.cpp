@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -128,61 +127,41 @@ TEST(Resources, IconsLoadInTheirSizes)
     DestroyIcon(large);
 }
 
-// An icon group as the resource compiler stores it: a directory whose entries
-// name RT_ICON resources by id instead of file offsets.
-#pragma pack(push, 2)
-struct GroupEntry {
-    BYTE width, height, colours, reserved;
-    WORD planes, bitCount;
-    DWORD bytes;
-    WORD id;
-};
-#pragma pack(pop)
-
-// "<width> <bits per pixel> png|bmp [soft]" of one RT_ICON image: a PNG's
-// header (8-bit RGBA counts as 32), or a bitmap's, soft when its alpha has
-// shades between opaque and clear.
-std::string DescribeIconImage(WORD id)
+const BYTE* ResourceData(const wchar_t* name, const wchar_t* type, DWORD* bytes)
 {
-    HRSRC found = FindResourceW(Module(), MAKEINTRESOURCEW(id), RT_ICON);
-    const auto* data = found ? static_cast<const BYTE*>(LockResource(LoadResource(Module(), found))) : nullptr;
-    const DWORD size = found ? SizeofResource(Module(), found) : 0;
-    if (data && size >= 26 && std::memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0) {
-        const int width = (data[18] << 8) | data[19];
-        return std::to_string(width) + (data[24] == 8 && data[25] == 6 ? " 32" : " ?") + " png";
-    }
-    if (!data || size < sizeof(BITMAPINFOHEADER))
-        return "missing";
-    const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(data);
-    // The colour pixels come first, the AND mask after them.
-    const DWORD end = header->biSize + 4u * static_cast<DWORD>(header->biWidth * header->biWidth);
-    bool soft = false;
-    for (DWORD at = header->biSize + 3; header->biBitCount == 32 && at < end && at < size; at += 4)
-        soft = soft || (data[at] > 0 && data[at] < 255);
-    return std::to_string(header->biWidth) + " " + std::to_string(header->biBitCount) + " bmp" + (soft ? " soft" : "");
+    HRSRC found = FindResourceW(Module(), name, type);
+    *bytes = found ? SizeofResource(Module(), found) : 0;
+    return found ? static_cast<const BYTE*>(LockResource(LoadResource(Module(), found))) : nullptr;
 }
 
-// Every icon carries each size that 100 % to 400 % scaling asks for, in
-// 32-bit colour with soft edges; the 256-pixel one is stored as PNG.
+// Every icon holds each size that 100 % to 400 % scaling asks for as a
+// 32-bit bitmap whose alpha has soft edges, and 256 pixels as an RGBA PNG.
 TEST(Resources, IconsHoldEverySizeInThirtyTwoBits)
 {
     for (int id : {IDI_APP, IDI_PLAYLIST, IDI_PLAYLIST_ROOT}) {
-        HRSRC found = FindResourceW(Module(), MAKEINTRESOURCEW(id), RT_GROUP_ICON);
-        ASSERT_NE(nullptr, found) << id;
-        const auto* group = static_cast<const BYTE*>(LockResource(LoadResource(Module(), found)));
-        const WORD count = reinterpret_cast<const WORD*>(group)[2];
-        ASSERT_GE(SizeofResource(Module(), found), 6 + count * sizeof(GroupEntry)) << id;
-        std::vector<std::string> images;
-        for (WORD i = 0; i < count; ++i) {
-            GroupEntry entry;
-            std::memcpy(&entry, group + 6 + i * sizeof(GroupEntry), sizeof(entry));
-            EXPECT_EQ(32, entry.bitCount) << id;
-            images.push_back(DescribeIconImage(entry.id));
+        DWORD bytes = 0;
+        auto* group = const_cast<BYTE*>(ResourceData(MAKEINTRESOURCEW(id), RT_GROUP_ICON, &bytes));
+        ASSERT_NE(nullptr, group) << id;
+        for (int size : {16, 20, 24, 32, 40, 48, 64, 256}) {
+            SCOPED_TRACE(testing::Message() << "icon " << id << " at " << size);
+            const int image = LookupIconIdFromDirectoryEx(group, TRUE, size, size, LR_DEFAULTCOLOR);
+            const BYTE* data = ResourceData(MAKEINTRESOURCEW(image), RT_ICON, &bytes);
+            ASSERT_GE(bytes, 40u);
+            if (size == 256) {
+                EXPECT_EQ(0, std::memcmp(data, "\x89PNG", 4));
+                EXPECT_EQ(size, (data[18] << 8) | data[19]);   // width, in the IHDR chunk
+                EXPECT_EQ(8 * 256 + 6, (data[24] << 8) | data[25]);   // 8 bits per channel, RGBA
+                continue;
+            }
+            const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(data);
+            EXPECT_EQ(size, header->biWidth);
+            ASSERT_EQ(32, header->biBitCount);
+            ASSERT_GE(bytes, header->biSize + 4u * size * size);
+            int soft = 0;
+            for (int i = 0; i < size * size; ++i)
+                soft += data[header->biSize + 4 * i + 3] % 255 != 0;
+            EXPECT_GT(soft, 0);
         }
-        EXPECT_EQ((std::vector<std::string>{"16 32 bmp soft", "20 32 bmp soft", "24 32 bmp soft", "32 32 bmp soft",
-                                            "40 32 bmp soft", "48 32 bmp soft", "64 32 bmp soft", "256 32 png"}),
-                  images)
-            << id;
     }
 }
 
@@ -223,20 +202,9 @@ TEST(Resources, ManifestFitsTheBuildsArchitecture)
         EXPECT_EQ(sizeof(void*) == 8 ? "amd64" : "x86", architecture);
     }
     EXPECT_NE(std::string::npos, manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));
-}
-
-// Drawn by the program itself at every monitor's scale, not stretched by
-// the system: per monitor (v2 where there is one), with the older form too.
-TEST(Resources, ManifestAsksForPerMonitorDpiAwareness)
-{
-    HRSRC found = FindResourceW(Module(), CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST);
-    ASSERT_NE(nullptr, found);
-    const std::string manifest(static_cast<const char*>(LockResource(LoadResource(Module(), found))),
-                               SizeofResource(Module(), found));
-    EXPECT_NE(std::string::npos, manifest.find("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/"
-                                               "WindowsSettings\">true/pm</dpiAware>"));
-    EXPECT_NE(std::string::npos, manifest.find("<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/"
-                                               "WindowsSettings\">PerMonitorV2, PerMonitor</dpiAwareness>"));
+    // Drawn at each monitor's scale by the program, not stretched by the system.
+    EXPECT_NE(std::string::npos, manifest.find("2005/WindowsSettings\">true/pm</dpiAware>"));
+    EXPECT_NE(std::string::npos, manifest.find("2016/WindowsSettings\">PerMonitorV2, PerMonitor</dpiAwareness>"));
 }
 
 }  // namespace
