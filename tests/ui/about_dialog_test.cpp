@@ -179,6 +179,24 @@ TEST_F(HyperlinkTest, HoverUnderlinesAndCapturesLeavingRestoresAndTheCursorIsAHa
     EXPECT_EQ(LoadCursorW(nullptr, IDC_HAND), GetCursor());
 }
 
+// At another DPI the dialog manager gives every control a new font: the link
+// keeps it, underlines a copy while hovered, and goes back to it after.
+TEST_F(HyperlinkTest, AFontGivenFromOutsideIsKeptAndUnderlinedOnHover)
+{
+    const HWND link = m_links[0];
+    LOGFONTW larger = LogFontOf(FontOf(link));
+    larger.lfHeight *= 2;
+    const HFONT font = CreateFontIndirectW(&larger);
+    SendMessageW(link, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    MoveMouse(link, 1, 1);
+    EXPECT_EQ(larger.lfHeight, LogFontOf(FontOf(link)).lfHeight);
+    EXPECT_EQ(1, LogFontOf(FontOf(link)).lfUnderline);
+    MoveMouse(link, -3, 1);
+    EXPECT_EQ(font, FontOf(link));
+    DestroyWindow(m_dialog);
+    DeleteObject(font);
+}
+
 TEST_F(HyperlinkTest, DestroyingRemovesEveryPropertyAndDeletesTheUnderlineFonts)
 {
     std::vector<HFONT> underlines;

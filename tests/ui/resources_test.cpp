@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -147,10 +146,9 @@ TEST(Resources, IconsHoldEverySizeInThirtyTwoBits)
             const int image = LookupIconIdFromDirectoryEx(group, TRUE, size, size, LR_DEFAULTCOLOR);
             const BYTE* data = ResourceData(MAKEINTRESOURCEW(image), RT_ICON, &bytes);
             ASSERT_GE(bytes, 40u);
-            if (size == 256) {
-                EXPECT_EQ(0, std::memcmp(data, "\x89PNG", 4));
-                EXPECT_EQ(size, (data[18] << 8) | data[19]);   // width, in the IHDR chunk
-                EXPECT_EQ(8 * 256 + 6, (data[24] << 8) | data[25]);   // 8 bits per channel, RGBA
+            if (size == 256) {   // the PNG's header: width, 8 bits per channel, RGBA
+                EXPECT_EQ("\x89PNG", std::string(reinterpret_cast<const char*>(data), 4));
+                EXPECT_EQ(std::vector<BYTE>({0, 0, 1, 0, 0, 0, 1, 0, 8, 6}), std::vector<BYTE>(data + 16, data + 26));
                 continue;
             }
             const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(data);

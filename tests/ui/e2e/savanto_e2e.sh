@@ -2,8 +2,8 @@
 # The real Savanto.exe under Wine on a private X display, with a simulated
 # iPod of 5,000 tracks mapped as E:. It must start, scan, load the iPod and
 # list every track; a screenshot of its main window is left under <build>/e2e/.
-# Then again at 144 DPI, where what it sizes in pixels is 1.5 times its 96-DPI
-# size (first column 256 to 384, splitter bar 4 to 6, its left limit 40 to
+# Then again at 144 DPI, where what it sizes in pixels must be 1.5 times its
+# 96-DPI size (first column 256 to 384, splitter bar 4 to 6, its limit 40 to
 # 60); pictures of the main window and the About box at 144 DPI are kept too.
 # Usage: savanto_e2e.sh <build dir> <source dir>
 set -euo pipefail
@@ -11,48 +11,49 @@ b=$(cd "$1" && pwd); src=$(cd "$2" && pwd)
 tracks=5000 name="E2E Sample iPod" prefix=wineprefix-ui-e2e
 . "$src/scripts/wine-prefix.sh"
 drive=$(xprefix_drive "$b" $prefix)
+dpi() { xwine_in "$b" $prefix reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1; }
+# After a splitter drag to its left limit: "column=<first column> tree=<its right edge> bar=<gap to the list>".
+sizes_are() { sizes=$(probe sizes | tr -d '\r'); [ "$sizes" = "$1" ] || { echo "FAIL: $sizes, not $1"; exit 1; }; }
+ended() { for _ in $(seq 1 300); do kill -0 "$savanto_pid" 2>/dev/null || return 0; sleep 0.1; done; return 1; }
 
 XDISPLAY_SCREEN=1600x1200x24 xsession_start "$b" $prefix   # room for the window at 150 %
-rm -rf "$drive" && mkdir -p "$drive" "$b/e2e"
+rm -rf "$drive" && mkdir -p "$drive"
 xwine_in "$b" $prefix "$b/tools/make_sample_ipod.exe" "Z:$drive" --tracks $tracks --name "$name" --no-media >/dev/null
 xwine_in "$b" $prefix reg add 'HKCU\Software\Quillmere\Savanto' /v StartupIpodScan /t REG_DWORD /d 1 /f >/dev/null 2>&1
-probe() { xwine_in "$b" $prefix "$b/tests/ui/savanto_probe.exe" "$@"; }
+dpi 96
 
-# run_at DPI SHOT: Savanto at that scale until it lists every track, its
-# picture in SHOT; the sizes it reports after a splitter drag must be EXPECTED.
-run_at() {  # run_at DPI SHOT EXPECTED
-  xwine_in "$b" $prefix reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
-  xwine_in "$b" $prefix "$b/src/Savanto.exe" >/dev/null 2>&1 &
-  savanto_pid=$!
-  window=$(xwait_window "Savanto - iPod Backup Tool" 120) || { echo "FAIL: no main window at $1 DPI"; exit 1; }
-  if ! probe wait $tracks "$name" 120; then
-    import -window root "$2" 2>/dev/null || true
-    echo "FAIL: the tracks did not appear at $1 DPI (screen in $2)"; exit 1
-  fi
-  sleep 0.5   # let the list finish painting before the picture
-  import -frame -window "$window" "$2"
-  sizes=$(probe sizes | tr -d '\r')
-  echo "$1 DPI: $sizes"
-  [[ $sizes == $3 ]] || { echo "FAIL: at $1 DPI the sizes are not $3"; exit 1; }
-}
-close_savanto() {
-  probe close
-  for _ in $(seq 1 300); do kill -0 "$savanto_pid" 2>/dev/null || break; sleep 0.1; done
-  if kill -0 "$savanto_pid" 2>/dev/null; then echo "FAIL: Savanto did not end after WM_CLOSE"; exit 1; fi
-}
-
+xwine_in "$b" $prefix "$b/src/Savanto.exe" >/dev/null 2>&1 &
+savanto_pid=$!
+window=$(xwait_window "Savanto - iPod Backup Tool" 120) || { echo "FAIL: no main window"; exit 1; }
+mkdir -p "$b/e2e"
 shot=$b/e2e/savanto-main-window.png
-run_at 96 "$shot" "column=256 tree=40 bar=4"
-close_savanto
+probe() { xwine_in "$b" $prefix "$b/tests/ui/savanto_probe.exe" "$@"; }
+if ! probe wait $tracks "$name" 120; then
+  import -window root "$shot" 2>/dev/null || true
+  echo "FAIL: the tracks did not appear (screen in $shot)"; exit 1
+fi
+sleep 0.5   # let the list finish painting before the picture
+import -frame -window "$window" "$shot"
+sizes_are "column=256 tree=40 bar=4"
+probe close
+if ! ended; then echo "FAIL: Savanto did not end after WM_CLOSE"; exit 1; fi
 # Closing saved every preference, also those that were never stored.
 xwine_in "$b" $prefix reg query 'HKCU\Software\Quillmere\Savanto' /v GridLines 2>/dev/null | grep -q 0x1 ||
   { echo "FAIL: the settings were not saved at the close"; exit 1; }
 
+dpi 144
 shot144=$b/e2e/savanto-main-window-144dpi.png about144=$b/e2e/about-box-144dpi.png
-run_at 144 "$shot144" "column=384 tree=60 bar=6"
+xwine_in "$b" $prefix "$b/src/Savanto.exe" >/dev/null 2>&1 &
+savanto_pid=$!
+window=$(xwait_window "Savanto - iPod Backup Tool" 120) || { echo "FAIL: no main window at 144 DPI"; exit 1; }
+probe wait $tracks "$name" 120 || { echo "FAIL: the tracks did not appear at 144 DPI"; exit 1; }
+sleep 0.5
+import -frame -window "$window" "$shot144"
+sizes_are "column=384 tree=60 bar=6"
 xactivate "$window" && xdotool key alt+a
 about=$(xwait_window "About Savanto" 30) || { echo "FAIL: no About box at 144 DPI"; exit 1; }
 sleep 0.5
 import -frame -window "$about" "$about144"
-close_savanto
+probe close
+ended || { echo "FAIL: Savanto did not end at 144 DPI"; exit 1; }
 echo "PASS: screenshots $shot, $shot144 and $about144"

@@ -6,10 +6,9 @@
 // window's close box does. "box" waits for a message box titled CAPTION and
 // prints its text, a line feed in it written as \n. "controls" prints
 // whether the selector, the Scan button and the Eject item are enabled (1),
-// or not (0). "sizes" drags the splitter to its left limit and prints the
-// list's first column's width, where the tree now ends and the bar's width
-// (the gap it leaves before the list). Only messages that Windows carries
-// between processes are used.
+// or not (0). "sizes" drags the splitter as far left as it goes and prints
+// the first column's width, the tree's right edge and the bar's width. Only
+// messages that Windows carries between processes are used.
 #include "resource.h"
 
 #include <windows.h>
@@ -104,22 +103,19 @@ int Controls()
 // The splitter reads the cursor's position itself: the drag sets it first.
 int Sizes()
 {
-    const HWND main = FindMainWindow();
-    const HWND tree = GetDlgItem(main, IDC_PLAYLIST_TREE), list = GetDlgItem(main, IDC_MEDIA_LIST);
-    RECT t = {}, l = {};
+    const HWND main = FindMainWindow(), tree = GetDlgItem(main, IDC_PLAYLIST_TREE);
+    RECT t = {}, list = {};
     GetWindowRect(tree, &t);
-    const int x[] = {t.right + 1, t.left, t.left};
-    const UINT messages[] = {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP};
-    for (int i = 0; i < 3; ++i) {
-        SetCursorPos(x[i], (t.top + t.bottom) / 2);
-        SendMessageTimeoutW(main, messages[i], i == 0 ? MK_LBUTTON : 0, 0, SMTO_BLOCK, 2000, nullptr);
+    for (UINT message : {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP}) {
+        SetCursorPos(message == WM_LBUTTONDOWN ? t.right + 1 : t.left, (t.top + t.bottom) / 2);
+        SendMessageTimeoutW(main, message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0, 0, SMTO_BLOCK, 2000, nullptr);
     }
     GetWindowRect(tree, &t);
-    GetWindowRect(list, &l);
+    GetWindowRect(GetDlgItem(main, IDC_MEDIA_LIST), &list);
     POINT origin = {};
     ClientToScreen(main, &origin);
-    wprintf(L"column=%d tree=%d bar=%d\n", static_cast<int>(Ask(list, LVM_GETCOLUMNWIDTH)),
-            static_cast<int>(t.right - origin.x), static_cast<int>(l.left - t.right));
+    wprintf(L"column=%d tree=%d bar=%d\n", static_cast<int>(Ask(GetDlgItem(main, IDC_MEDIA_LIST), LVM_GETCOLUMNWIDTH)),
+            static_cast<int>(t.right - origin.x), static_cast<int>(list.left - t.right));
     return main ? 0 : 1;
 }
 
