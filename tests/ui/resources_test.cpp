@@ -146,9 +146,9 @@ TEST(Resources, IconsHoldEverySizeInThirtyTwoBits)
             const int image = LookupIconIdFromDirectoryEx(group, TRUE, size, size, LR_DEFAULTCOLOR);
             const BYTE* data = ResourceData(MAKEINTRESOURCEW(image), RT_ICON, &bytes);
             ASSERT_GE(bytes, 40u);
-            if (size == 256) {   // the PNG's header: width, 8 bits per channel, RGBA
-                EXPECT_EQ("\x89PNG", std::string(reinterpret_cast<const char*>(data), 4));
-                EXPECT_EQ(std::vector<BYTE>({0, 0, 1, 0, 0, 0, 1, 0, 8, 6}), std::vector<BYTE>(data + 16, data + 26));
+            if (size == 256) {   // a PNG, its header's width, 8 bits per channel and RGBA
+                EXPECT_EQ(std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\1\0\0\0\1\0\x08\x06", 26),
+                          std::string(reinterpret_cast<const char*>(data), 26));
                 continue;
             }
             const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(data);

@@ -7,8 +7,8 @@
 // prints its text, a line feed in it written as \n. "controls" prints
 // whether the selector, the Scan button and the Eject item are enabled (1),
 // or not (0). "sizes" drags the splitter as far left as it goes and prints
-// the first column's width, the tree's right edge and the bar's width. Only
-// messages that Windows carries between processes are used.
+// the first column's width and the bar's. Only messages that Windows carries
+// between processes are used.
 #include "resource.h"
 
 #include <windows.h>
@@ -112,10 +112,8 @@ int Sizes()
     }
     GetWindowRect(tree, &t);
     GetWindowRect(GetDlgItem(main, IDC_MEDIA_LIST), &list);
-    POINT origin = {};
-    ClientToScreen(main, &origin);
-    wprintf(L"column=%d tree=%d bar=%d\n", static_cast<int>(Ask(GetDlgItem(main, IDC_MEDIA_LIST), LVM_GETCOLUMNWIDTH)),
-            static_cast<int>(t.right - origin.x), static_cast<int>(list.left - t.right));
+    wprintf(L"column=%d bar=%d\n", static_cast<int>(Ask(GetDlgItem(main, IDC_MEDIA_LIST), LVM_GETCOLUMNWIDTH)),
+            static_cast<int>(list.left - t.right));
     return main ? 0 : 1;
 }
 
