@@ -126,6 +126,43 @@ TEST(Resources, IconsLoadInTheirSizes)
     DestroyIcon(large);
 }
 
+const BYTE* ResourceData(const wchar_t* name, const wchar_t* type, DWORD* bytes)
+{
+    HRSRC found = FindResourceW(Module(), name, type);
+    *bytes = found ? SizeofResource(Module(), found) : 0;
+    return found ? static_cast<const BYTE*>(LockResource(LoadResource(Module(), found))) : nullptr;
+}
+
+// Every icon holds each size that 100 % to 400 % scaling asks for as a
+// 32-bit bitmap whose alpha has soft edges, and 256 pixels as an RGBA PNG.
+TEST(Resources, IconsHoldEverySizeInThirtyTwoBits)
+{
+    for (int id : {IDI_APP, IDI_PLAYLIST, IDI_PLAYLIST_ROOT}) {
+        DWORD bytes = 0;
+        auto* group = const_cast<BYTE*>(ResourceData(MAKEINTRESOURCEW(id), RT_GROUP_ICON, &bytes));
+        ASSERT_NE(nullptr, group) << id;
+        for (int size : {16, 20, 24, 32, 40, 48, 64, 256}) {
+            SCOPED_TRACE(testing::Message() << "icon " << id << " at " << size);
+            const int image = LookupIconIdFromDirectoryEx(group, TRUE, size, size, LR_DEFAULTCOLOR);
+            const BYTE* data = ResourceData(MAKEINTRESOURCEW(image), RT_ICON, &bytes);
+            ASSERT_GE(bytes, 40u);
+            if (size == 256) {   // a PNG, its header's width, 8 bits per channel and RGBA
+                EXPECT_EQ(std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\1\0\0\0\1\0\x08\x06", 26),
+                          std::string(reinterpret_cast<const char*>(data), 26));
+                continue;
+            }
+            const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(data);
+            EXPECT_EQ(size, header->biWidth);
+            ASSERT_EQ(32, header->biBitCount);
+            ASSERT_GE(bytes, header->biSize + 4u * size * size);
+            int soft = 0;
+            for (int i = 0; i < size * size; ++i)
+                soft += data[header->biSize + 4 * i + 3] % 255 != 0;
+            EXPECT_GT(soft, 0);
+        }
+    }
+}
+
 TEST(Resources, VersionIsOnePointOnePointThree)
 {
     wchar_t path[MAX_PATH];
@@ -163,6 +200,9 @@ TEST(Resources, ManifestFitsTheBuildsArchitecture)
         EXPECT_EQ(sizeof(void*) == 8 ? "amd64" : "x86", architecture);
     }
     EXPECT_NE(std::string::npos, manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));
+    // Drawn at each monitor's scale by the program, not stretched by the system.
+    EXPECT_NE(std::string::npos, manifest.find("2005/WindowsSettings\">true/pm</dpiAware>"));
+    EXPECT_NE(std::string::npos, manifest.find("2016/WindowsSettings\">PerMonitorV2, PerMonitor</dpiAwareness>"));
 }
 
 }  // namespace
