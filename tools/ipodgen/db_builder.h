@@ -98,6 +98,7 @@ struct TrackTags {
     std::optional<std::wstring> title, artist, album, genre, location;
     int32_t trackNumber = 0;
     int32_t lengthMs = 0;
+    Words words;   // the listening history and other header fields
 };
 Bytes Track(const TrackTags& tags);
 Bytes NamedPlaylist(const std::optional<std::wstring>& name, const std::vector<uint32_t>& trackIds,
