@@ -3,6 +3,7 @@
 #include "backup/playlist_file.h"
 #include "backup/renaming_rule.h"
 
+#include <cctype>
 #include <cstdio>
 
 namespace {
@@ -52,6 +53,21 @@ std::wstring PlainPath(const std::wstring& path)
     return path;
 }
 
+std::string ConvertedXmlText(const wchar_t* text)
+{
+    std::wstring kept;
+    for (size_t i = 0; text && text[i]; ++i) {
+        const wchar_t c = text[i];
+        if (IS_HIGH_SURROGATE(c) && IS_LOW_SURROGATE(text[i + 1])) {
+            kept += c;
+            kept += text[++i];
+        } else if (!IS_HIGH_SURROGATE(c) && !IS_LOW_SURROGATE(c) && KeptInXml(c)) {
+            AppendEscaped(kept, c);
+        }
+    }
+    return ToUtf8(kept);
+}
+
 // One dictionary of the file, written key by key with tabs as indentation.
 class PlistWriter {
 public:
@@ -61,14 +77,12 @@ public:
     void Key(int depth, const char* key)
     {
         Indent(depth);
-        m_out += "<key>";
-        m_out += key;
-        m_out += "</key>";
+        m_out.append("<key>").append(key).append("</key>");
     }
     void Integer(int depth, const char* key, uint64_t value)
     {
         Key(depth, key);
-        m_out += "<integer>" + std::to_string(value) + "</integer>\n";
+        m_out.append("<integer>").append(std::to_string(value)).append("</integer>\n");
     }
     void IntegerUnlessZero(int depth, const char* key, int64_t value)
     {
@@ -78,14 +92,14 @@ public:
     void String(int depth, const char* key, const std::string& utf8)
     {
         Key(depth, key);
-        m_out += "<string>" + utf8 + "</string>\n";
+        m_out.append("<string>").append(utf8).append("</string>\n");
     }
     void TextUnlessEmpty(int depth, const char* key, const OwnedText& text)
     {
         if (text && text[0])
             String(depth, key, XmlText(text.get()));
     }
-    void True(int depth, const char* key, bool value = true)
+    void Boolean(int depth, const char* key, bool value = true)
     {
         Key(depth, key);
         m_out += value ? "<true/>\n" : "<false/>\n";
@@ -166,9 +180,9 @@ void WriteHistory(PlistWriter& w, const TrackEntry& track, LocalToUtcFn localToU
     WriteDateUnlessNever(w, 3, "Skip Date", track.lastSkipped, localToUtc);
     w.IntegerUnlessZero(3, "Rating", track.rating);
     if (track.compilation)
-        w.True(3, "Compilation");
+        w.Boolean(3, "Compilation");
     if (track.mediaType & kMediaPodcast)
-        w.True(3, "Podcast");
+        w.Boolean(3, "Podcast");
 }
 
 void WriteTrack(std::string& out, size_t position, const TrackEntry& track, const TrackCopy& copy,
@@ -217,10 +231,10 @@ void WritePlaylists(std::string& out, const LibrarySource& library, const std::v
     uint64_t playlistId = library.tracks.size() + 1;   // never the same as a track's
     w.Open(2, "dict");
     w.String(3, "Name", "Library");
-    w.True(3, "Master");
+    w.Boolean(3, "Master");
     w.Integer(3, "Playlist ID", playlistId++);
-    w.True(3, "Visible", false);
-    w.True(3, "All Items");
+    w.Boolean(3, "Visible", false);
+    w.Boolean(3, "All Items");
     WritePlaylistItems(w, out, everyTrack, copies);
     w.Close(2, "dict");
     for (const PlaylistSource& playlist : library.playlists) {
@@ -228,7 +242,7 @@ void WritePlaylists(std::string& out, const LibrarySource& library, const std::v
         w.String(3, "Name", XmlText(playlist.name.c_str()));
         w.Integer(3, "Playlist ID", playlistId++);
         w.HexUnlessZero(3, "Playlist Persistent ID", playlist.persistentId);
-        w.True(3, "All Items");
+        w.Boolean(3, "All Items");
         WritePlaylistItems(w, out, playlist.items, copies);
         w.Close(2, "dict");
     }
@@ -276,17 +290,14 @@ std::string XmlDate(const SYSTEMTIME& utc)
 
 std::string XmlText(const wchar_t* text)
 {
-    std::wstring kept;
-    for (size_t i = 0; text && text[i]; ++i) {
-        const wchar_t c = text[i];
-        if (IS_HIGH_SURROGATE(c) && IS_LOW_SURROGATE(text[i + 1])) {
-            kept += c;
-            kept += text[++i];
-        } else if (!IS_HIGH_SURROGATE(c) && !IS_LOW_SURROGATE(c) && KeptInXml(c)) {
-            AppendEscaped(kept, c);
-        }
+    // Most tags are plain ASCII that needs no escape: those skip the conversion.
+    std::string ascii;
+    for (const wchar_t* c = text; c && *c; ++c) {
+        if (*c < 0x20 || *c > 0x7E || *c == L'&' || *c == L'<' || *c == L'>')
+            return ConvertedXmlText(text);
+        ascii += static_cast<char>(*c);
     }
-    return ToUtf8(kept);
+    return ascii;
 }
 
 std::string FileUrl(const std::wstring& path)
