@@ -53,6 +53,7 @@ void SetUpViews(HWND window)
     g_ipodList.AttachSelector(GetDlgItem(window, IDC_IPOD_SELECTOR));
     g_hTooltip = CreateMainTooltips(window);
     ShowWritePlaylistsCheck(window);
+    ShowWriteLibraryFileCheck(window);
 }
 
 void BindLibrary(HWND window)
@@ -260,6 +261,9 @@ INT_PTR OnCommand(HWND window, int id, int notification)
         break;
     case IDM_WRITE_PLAYLISTS:
         ToggleWritePlaylists(window);
+        break;
+    case IDM_WRITE_LIBRARY_FILE:
+        ToggleWriteLibraryFile(window);
         break;
     case IDM_PREFERENCES:
         OpenPreferences(window);
