@@ -404,7 +404,7 @@ public:
     void SetCounterText(const wchar_t*) override {}
     void SetNameText(const wchar_t*) override {}
     void SetElapsedText(const wchar_t*) override {}
-    void ClearRowChecks() override {}
+    void ShowRowChecks() override {}
     void CloseDialog() override {}
 
 private:

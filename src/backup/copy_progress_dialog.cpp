@@ -45,18 +45,22 @@ void DialogCopyHost::SetNameText(const wchar_t* text) { SetDlgItemTextW(m_dialog
 
 void DialogCopyHost::SetElapsedText(const wchar_t* text) { SetDlgItemTextW(m_dialog, IDC_ELAPSED_TIME, text); }
 
-void DialogCopyHost::ClearRowChecks()
+void DialogCopyHost::ShowRowChecks()
 {
-    LVITEMW item = {};
-    item.stateMask = LVIS_STATEIMAGEMASK;
-    item.state = INDEXTOSTATEIMAGEMASK(1);
-    if (g_hMainWnd)
-        SendDlgItemMessageW(g_hMainWnd, IDC_MEDIA_LIST, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
-                            reinterpret_cast<LPARAM>(&item));
+    if (g_pLibrary)
+        g_pLibrary->RunOnViewThread([] { g_pLibrary->ShowChecks(); });
     UpdateStatusCounts();
 }
 
-void DialogCopyHost::CloseDialog() { EndDialog(m_dialog, 0); }
+void DialogCopyHost::CloseDialog()
+{
+    // EndDialog belongs to the dialog's own thread, which is the views'
+    // thread: called from the worker it leaves the main window inactive, its
+    // shortcuts dead until it is clicked.
+    const HWND dialog = m_dialog;
+    if (!g_pLibrary || !g_pLibrary->RunOnViewThread([dialog] { EndDialog(dialog, 0); }))
+        EndDialog(dialog, 0);
+}
 
 // --- The dialog ----------------------------------------------------------------
 
@@ -83,6 +87,16 @@ std::vector<PlaylistSource> CollectLibraryPlaylists()
     });
 }
 
+std::vector<const TrackEntry*> CollectLibrary()
+{
+    std::vector<const TrackEntry*> tracks;
+    if (g_pLibrary) {
+        for (const auto& track : g_pLibrary->Tracks())
+            tracks.push_back(track.get());
+    }
+    return tracks;
+}
+
 std::unique_ptr<CopyJobHost> MakeDialogHost(HWND dialog) { return std::make_unique<DialogCopyHost>(dialog); }
 
 INT_PTR OnInitDialog(HWND dialog, const CopyDialogSources* sources)
@@ -101,6 +115,7 @@ INT_PTR OnInitDialog(HWND dialog, const CopyDialogSources* sources)
     PrepareCopyRun(g_copyJob, std::move(tracks), std::move(host));
     g_copyJob.playlists =
         (sources && sources->collectPlaylists) ? sources->collectPlaylists() : CollectLibraryPlaylists();
+    g_copyJob.library = (sources && sources->collectLibrary) ? sources->collectLibrary() : CollectLibrary();
 
     // The 32-bit range holds any item count; the 16-bit one would wrap at 65,536.
     SendDlgItemMessageW(dialog, IDC_OVERALL_PROGRESS, PBM_SETRANGE32, 0, g_copyJob.itemCount);

@@ -28,7 +28,7 @@ public:
     void SetCounterText(const wchar_t* text) override;
     void SetNameText(const wchar_t* text) override;
     void SetElapsedText(const wchar_t* text) override;
-    void ClearRowChecks() override;
+    void ShowRowChecks() override;
     void CloseDialog() override;
 
 protected:
@@ -44,6 +44,7 @@ struct CopyDialogSources {
     std::function<void(std::vector<TrackEntry*>&)> collectTracks;
     std::function<std::unique_ptr<CopyJobHost>(HWND dialog)> makeHost;
     std::function<std::vector<PlaylistSource>()> collectPlaylists;
+    std::function<std::vector<const TrackEntry*>()> collectLibrary;
 };
 
 INT_PTR CALLBACK CopyProgressDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -31,10 +31,10 @@ bool SameFileName(const std::wstring& a, const std::wstring& b)
                                 TRUE) == CSTR_EQUAL;
 }
 
-// Joined as item paths are, and refused like them when too long.
-bool PlaylistFilePath(const wchar_t* folder, const std::wstring& fileName, wchar_t (&path)[kPathCapacity])
+// Formed as item paths are: mended, and shortened when too long.
+bool PlaylistFilePath(const wchar_t* folder, const std::wstring& fileName, DestinationPath& path)
 {
-    return FormDestinationPath(folder, fileName, kPlaylistExtension, path);
+    return FormDestinationPath(folder, fileName, kPlaylistExtension, 1, path);
 }
 
 struct PlaylistFile {
@@ -49,19 +49,20 @@ bool ReadPlaylistFiles(CopyJob& job, CopyJobHost& host, std::vector<PlaylistFile
     CopyJobLock guard(job);
     if (job.cancelled)
         return false;
-    const std::wstring rule = host.RenamingRule();
+    const DestinationNames& names = JobDestinationNames(job, host.RenamingRule());
     const RunOutcomes outcomes = MapRunOutcomes(job.copyList, job.outcomes);
     for (const PlaylistSource& playlist : job.playlists)
-        files.push_back({playlist.name, ChoosePlaylistLines(playlist, outcomes, job.destinationFolder, rule.c_str())});
+        files.push_back({playlist.name, ChoosePlaylistLines(playlist, outcomes, names)});
     return true;
 }
 
 // Writes one playlist's file and returns its log line.
 std::wstring WritePlaylistFile(const wchar_t* folder, const std::wstring& fileName, const std::wstring& text)
 {
-    wchar_t path[kPathCapacity];
-    if (!PlaylistFilePath(folder, fileName, path))
+    DestinationPath destination;
+    if (!PlaylistFilePath(folder, fileName, destination))
         return FailureLine((fileName + kPlaylistExtension).c_str(), L"destination path too long", 0);
+    const wchar_t* path = destination.path.c_str();
     const std::string bytes = ToUtf8(text);
     if (bytes.empty())   // never an empty file in place of a playlist
         return FailureLine(path, L"cannot convert to UTF-8", GetLastError());
@@ -121,7 +122,7 @@ RunOutcomes MapRunOutcomes(const std::vector<TrackEntry*>& copyList, const std::
 }
 
 std::vector<PlaylistLine> ChoosePlaylistLines(const PlaylistSource& playlist, const RunOutcomes& outcomes,
-                                              const wchar_t* folder, const wchar_t* rule)
+                                              const DestinationNames& names)
 {
     std::vector<PlaylistLine> lines;
     for (const TrackEntry* track : playlist.items) {
@@ -130,9 +131,9 @@ std::vector<PlaylistLine> ChoosePlaylistLines(const PlaylistSource& playlist, co
             (found->second != CopyOutcome::Copied && found->second != CopyOutcome::SkippedExisting))
             continue;
         ItemDestination destination;
-        if (!FormItemDestination(folder, rule, *track, destination))
+        if (!names.Find(track, destination))
             continue;
-        lines.push_back({PlaylistInfoLine(*track), destination.onDisk, destination.relativeStart});
+        lines.push_back({PlaylistInfoLine(*track), destination.written.path, destination.written.relativeStart});
     }
     return lines;
 }
@@ -153,7 +154,7 @@ std::wstring PlaylistFileText(const std::vector<PlaylistLine>& lines,
 
 std::wstring PlaylistFileNames::Claim(const wchar_t* playlistName)
 {
-    const std::wstring base = FileSystemComponent(CleanFileName(playlistName));
+    const std::wstring base = WithoutDeviceName(FileSystemComponent(CleanFileName(playlistName)));
     std::wstring name = base;
     for (int number = 2; IsTaken(name); ++number)
         name = base + L" (" + std::to_wstring(number) + L")";

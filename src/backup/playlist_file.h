@@ -44,10 +44,10 @@ struct PlaylistLine {
 };
 
 // The playlist's items, in order, that were in the run and were copied or
-// found already there, each destination formed exactly as the copy job did.
+// found already there, each under the name the copy job gave it.
 // Items of no track, not in the run, failed or not reached are left out.
 std::vector<PlaylistLine> ChoosePlaylistLines(const PlaylistSource& playlist, const RunOutcomes& outcomes,
-                                              const wchar_t* folder, const wchar_t* rule);
+                                              const DestinationNames& names);
 
 // "#EXTM3U" and, for each line whose copy `isFile`, its info line and its
 // path below the folder, every line ending in CR LF. Empty when no line is
@@ -56,7 +56,7 @@ std::wstring PlaylistFileText(const std::vector<PlaylistLine>& lines,
                               const std::function<bool(const wchar_t*)>& isFile);
 
 // The file names (without extension) of one run's playlists: cleaned like a
-// tag value and like a path component, numbered " (2)", " (3)"... when a name
+// tag value and like a path component (device names mended), numbered " (2)", " (3)"... when a name
 // is taken already. Case is ignored, as the file system ignores it.
 class PlaylistFileNames {
 public:

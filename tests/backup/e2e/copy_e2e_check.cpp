@@ -5,14 +5,13 @@
 // the default renaming rule),
 // nothing else may lie in the destination, and the transfer log must hold one
 // line per track in library order. Prints what differs; exit code 0 when all matched.
-#include "backup/renaming_rule.h"
+#include "backup/destination_path.h"
 #include "e2e_lines.h"
 #include "ipodgen/sample_ipod.h"
 
 #include <windows.h>
 
 #include <cstdio>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -57,27 +56,29 @@ int wmain(int argc, wchar_t** argv)
     const wchar_t* rule = argc == 6 ? argv[5] : L"<artist> - <album>\\<track> - <title>";
 
     int failures = 0, copies = 0;
-    std::set<std::wstring> made;
     std::vector<std::wstring> expectedLog;
-    for (const auto& sample : tracks) {
-        TrackEntry track;
-        track.artist = Owned(sample.artist);
-        track.album = Owned(sample.album);
-        track.title = Owned(sample.title);
-        track.trackNumber = sample.trackNumber;
-        track.location = Owned(sample.location);
-        wchar_t destination[kPathCapacity];
-        if (!FormDestinationPath(folder.c_str(), ApplyRenamingRule(rule, track), sample.location.c_str(),
-                                 destination)) {
+    std::vector<TrackEntry> entries(tracks.size());
+    std::vector<const TrackEntry*> library;
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        entries[i].artist = Owned(tracks[i].artist);
+        entries[i].album = Owned(tracks[i].album);
+        entries[i].title = Owned(tracks[i].title);
+        entries[i].trackNumber = tracks[i].trackNumber;
+        entries[i].location = Owned(tracks[i].location);
+        library.push_back(&entries[i]);
+    }
+    // Every track has a name of its own, so every one is copied.
+    const DestinationNames names(folder.c_str(), rule, library);
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        const ipodgen::SampleTrack& sample = tracks[i];
+        ItemDestination item;
+        if (!names.Find(&entries[i], item)) {
             fwprintf(stderr, L"no destination for track %u\n", sample.trackId);
             ++failures;
             continue;
         }
-        // Two tracks with one name: the first is copied, the second skipped.
-        const bool first = made.insert(destination).second;
-        expectedLog.push_back(std::wstring(first ? L"copying: " : L"ignore: ") + destination);
-        if (!first)
-            continue;
+        const wchar_t* destination = item.written.path.c_str();
+        expectedLog.push_back(std::wstring(L"copying: ") + destination);
         ++copies;
         std::vector<BYTE> copied;
         if (!ipodgen::ReadBytes(destination, &copied)) {
