@@ -18,6 +18,7 @@ struct SampleTrack {
     int32_t trackNumber = 0;
     int32_t lengthMs = 0;
     uint32_t fileBytes = 0;
+    bool awkward = false;   // named to test what a file name may hold
 };
 
 struct SamplePlaylist {
@@ -34,11 +35,17 @@ struct SampleIpodOptions {
     // As newer iPods keep it: the database compressed in iTunesCDB beside a
     // zero-byte iTunesDB.
     bool compressedDatabase = false;
+    // The last six tracks get names Windows makes hard (see AwkwardTracks).
+    bool awkwardNames = false;
 };
 
 // The same count always gives the same tracks.
-std::vector<SampleTrack> SampleTracks(int count, uint32_t mediaBytes = 0);
-// Ordinary playlists (one lists a track twice) and one smart playlist.
+std::vector<SampleTrack> SampleTracks(int count, uint32_t mediaBytes = 0, bool awkwardNames = false);
+// Renames the last six tracks to artist "Awkward" with a 240-character title,
+// two with one title, "Con", "Nul" and a title holding a control character.
+void AwkwardTracks(std::vector<SampleTrack>& tracks);
+// Ordinary playlists (one lists a track twice, the first lists every awkward
+// track) and one smart playlist.
 std::vector<SamplePlaylist> SamplePlaylists(const std::vector<SampleTrack>& tracks);
 // The database of those tracks and playlists, with the master playlist first.
 Bytes SampleDatabase(const std::vector<SampleTrack>& tracks, const std::vector<SamplePlaylist>& playlists);

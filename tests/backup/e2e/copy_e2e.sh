@@ -7,7 +7,11 @@
 # With "playlists", the option "Write playlist files when copying" is first
 # switched on from the Options menu with the keyboard (Alt+O, F); every
 # playlist must then have its .m3u8 naming the copies, and the option must be
-# saved when Savanto closes.
+# saved when Savanto closes. That run uses the rule "<artist>\<title>" on an
+# iPod whose last tracks are named awkwardly (a 240-character title, two
+# tracks with one name, "Con", "Nul", a control character): all must land.
+# Every run ends by giving the main window back: Ctrl+A ticks every row
+# without a click.
 # With "compressed", the iPod is a newer one: its database is compressed in
 # iTunesCDB beside a zero-byte iTunesDB.
 # Usage: copy_e2e.sh <build dir> <source dir> [playlists|compressed]
@@ -16,6 +20,8 @@ b=$(cd "$1" && pwd); src=$(cd "$2" && pwd); mode=${3:-copy}
 tracks=40 playlists=3 media_bytes=1500000 name="Copy E2E iPod"
 . "$src/scripts/wine-prefix.sh"
 sample_args=(); [ "$mode" = compressed ] && sample_args=(--compressed)
+[ "$mode" = playlists ] && sample_args=(--awkward)
+rule='<artist>\<title>'
 
 # A display prefix of its own: the UI's end-to-end test may run at the same time.
 prefix=wineprefix-$mode-e2e work=$b/$mode-e2e
@@ -41,6 +47,9 @@ cwine reg add "$key" /v StartupIpodScan /t REG_DWORD /d 1 /f >/dev/null 2>&1
 cwine reg add "$key" /v AskForDestPath /t REG_DWORD /d 0 /f >/dev/null 2>&1
 cwine reg add "$key" /v TransferOverwrite /t REG_DWORD /d 1 /f >/dev/null 2>&1
 cwine reg add "$key" /v DefaultDestPath /t REG_SZ /d "$(winpath "$work/dest")" /f >/dev/null 2>&1
+if [ "$mode" = playlists ]; then
+  cwine reg add "$key" /v NamingConvertion /t REG_SZ /d "$rule" /f >/dev/null 2>&1
+fi
 
 # transfer_log.txt lands in the current folder.
 cd "$work"
@@ -67,9 +76,12 @@ for _ in $(seq 1 3000); do
 done
 xdotool search --name "^Copying" >/dev/null 2>&1 && fail "the copy did not end"
 
-check=copy_e2e_check; [ "$mode" = playlists ] && check=playlist_e2e_check
-cwine "$b/tests/backup/$check.exe" $tracks $media_bytes "$(winpath "$work/dest")" \
-  "$(winpath "$work/transfer_log.txt")" || fail "the copies, playlists or log are not as expected"
+check=(copy_e2e_check); [ "$mode" = playlists ] && check=(playlist_e2e_check "$rule")
+cwine "$b/tests/backup/${check[0]}.exe" $tracks $media_bytes "$(winpath "$work/dest")" \
+  "$(winpath "$work/transfer_log.txt")" "${check[@]:1}" || fail "the copies, playlists or log are not as expected"
+# No click: the end of the run must have given the main window its keyboard back.
+xdotool key ctrl+a
+ticked=$(cwine "$b/tests/ui/savanto_probe.exe" ticked $tracks 20) || fail "Ctrl+A after the run did nothing: $ticked"
 cwine "$b/tests/ui/savanto_probe.exe" close >/dev/null || true
 for _ in $(seq 1 300); do kill -0 "$savanto_pid" 2>/dev/null || break; sleep 0.1; done
 if [ "$mode" = playlists ]; then

@@ -1,4 +1,5 @@
 // savanto_probe wait TRACKS NAME SECONDS | close | box CAPTION SECONDS | controls
+//               | ticked ROWS SECONDS
 // Run in the same Wine prefix as a running Savanto.exe. "wait" waits until
 // its main window lists the iPod NAME in the selector and TRACKS rows in the
 // media list with "Items: TRACKS" in the status bar and prints what it saw;
@@ -6,7 +7,8 @@
 // window's close box does. "box" waits for a message box titled CAPTION and
 // prints its text, a line feed in it written as \n. "controls" prints
 // whether the selector, the Scan button and the Eject item are enabled (1),
-// or not (0). Only messages that Windows carries between processes are used.
+// or not (0). "ticked" waits until ROWS rows of the media list are ticked
+// and prints how many are. Only messages that Windows carries between processes are used.
 #include "resource.h"
 
 #include <windows.h>
@@ -62,7 +64,8 @@ HWND FindMainWindow() { return FindWindowW(L"#32770", L"Savanto - iPod Backup To
 
 int Usage()
 {
-    fwprintf(stderr, L"usage: savanto_probe wait TRACKS NAME SECONDS | close | box CAPTION SECONDS | controls\n");
+    fwprintf(stderr, L"usage: savanto_probe wait TRACKS NAME SECONDS | close | box CAPTION SECONDS | controls"
+                     L" | ticked ROWS SECONDS\n");
     return 2;
 }
 
@@ -96,6 +99,32 @@ int Controls()
             IsWindowEnabled(GetDlgItem(main, IDC_SCAN)) ? 1 : 0,
             eject == static_cast<UINT>(-1) ? L"?" : (eject & MF_GRAYED) ? L"0" : L"1");
     return 0;
+}
+
+int TickedRows(HWND list)
+{
+    const int rows = static_cast<int>(Ask(list, LVM_GETITEMCOUNT));
+    int ticked = 0;
+    for (int row = 0; row < rows; ++row) {
+        DWORD_PTR state = 0;
+        SendMessageTimeoutW(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_STATEIMAGEMASK, SMTO_BLOCK, 2000,
+                            &state);
+        ticked += (state & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2) ? 1 : 0;
+    }
+    return ticked;
+}
+
+int Ticked(int rows, DWORD seconds)
+{
+    const HWND main = FindMainWindow();
+    const DWORD start = GetTickCount();
+    int ticked = main ? TickedRows(GetDlgItem(main, IDC_MEDIA_LIST)) : -1;
+    while (main && ticked != rows && GetTickCount() - start < seconds * 1000) {
+        Sleep(200);
+        ticked = TickedRows(GetDlgItem(main, IDC_MEDIA_LIST));
+    }
+    wprintf(L"%d row(s) ticked\n", ticked);
+    return ticked == rows ? 0 : 1;
 }
 
 int Close()
@@ -135,6 +164,8 @@ int wmain(int argc, wchar_t** argv)
         return Controls();
     if (command == L"box" && argc == 4)
         return Box(argv[2], static_cast<DWORD>(_wtoi(argv[3])));
+    if (command == L"ticked" && argc == 4)
+        return Ticked(_wtoi(argv[2]), static_cast<DWORD>(_wtoi(argv[3])));
     if (command == L"wait" && argc == 5)
         return Wait(_wtoi(argv[2]), argv[3], static_cast<DWORD>(_wtoi(argv[4])));
     return Usage();
