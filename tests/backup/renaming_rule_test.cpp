@@ -269,14 +269,6 @@ TEST(DestinationPath, FormingTable)
     }
 }
 
-TEST(DestinationPath, DeviceNames)
-{
-    for (const wchar_t* name : {L"CON", L"prn", L"Aux.mp3", L"nul .x", L"COM1", L"com9.a.b", L"LPT5"})
-        EXPECT_TRUE(IsDeviceName(name)) << name;
-    for (const wchar_t* name : {L"", L"CONX", L"COM", L"COM0", L"LPT10", L" CON", L".CON", L"\xFF23OM1"})
-        EXPECT_FALSE(IsDeviceName(name)) << name;
-}
-
 // Equal paths (Windows ignores case) are numbered in library order, and a
 // number never takes the name another track has of its own.
 TEST(DestinationPath, CollidingTracksAreNumbered)
@@ -341,7 +333,7 @@ TEST(FileSystemName, ComponentsLoseTrailingDotsAndSpacesOnly)
         EXPECT_EQ(c.onDisk, FileSystemComponent(c.component)) << "component: " << c.component;
 }
 
-TEST(FileSystemName, ItemDestinationKeepsTheNameAndWritesTheTrimmedPath)
+TEST(FileSystemName, ItemDestinationShowsTheNameAndHandsOnTheTrimmedPath)
 {
     const struct {
         const wchar_t* folder;
@@ -349,15 +341,21 @@ TEST(FileSystemName, ItemDestinationKeepsTheNameAndWritesTheTrimmedPath)
         const wchar_t* artist;
         const wchar_t* album;
         const wchar_t* location;
-        const wchar_t* written;
+        const wchar_t* shown;
+        const wchar_t* onDisk;
         size_t relativeStart;
     } cases[] = {
         {L"D:\\B\\", L"<artist>\\<album>\\<title>", L"Dots...", L"Trailing. ", L":F:x.mp3",
-         L"D:\\B\\Dots\\Trailing\\Title.mp3", 5},
-        {L"D:\\B", L"<artist>\\<album>", L" ", L"End.", L":F:ABCD", L"D:\\B\\_\\End", 5},
-        {L"D:\\B\\", L"<artist>\\<album>", L"...", L". .", L":F:x.m4a", L"D:\\B\\___\\. ..m4a", 5},
-        {L"D:\\My.\\", L"<album>", L"A", L"x", L":F:x.mp3", L"D:\\My.\\x.mp3", 7},
-        {L"", L"<artist> /<album>", L"A", L"B", L":F:x.mp3", L"A\\B.mp3", 0},
+         L"D:\\B\\Dots...\\Trailing. \\Title.mp3", L"D:\\B\\Dots\\Trailing\\Title.mp3", 5},
+        {L"D:\\B", L"<artist>\\<album>", L" ", L"End.", L":F:ABCD",   // no extension: the last one trims too
+         L"D:\\B\\ \\End.", L"D:\\B\\_\\End", 5},
+        {L"D:\\B\\", L"<artist>\\<album>", L"...", L". .", L":F:x.m4a",
+         L"D:\\B\\___\\. ..m4a", L"D:\\B\\___\\. ..m4a", 5},
+        {L"D:\\B\\", L"a. \\\\<album>", L"A", L"x", L":F:x.",   // a doubled separator is one
+         L"D:\\B\\a. \\\\x.", L"D:\\B\\a\\x", 5},
+        {L"D:\\My.\\", L"<album>", L"A", L"x", L":F:x.mp3",           // the chosen folder is the user's
+         L"D:\\My.\\x.mp3", L"D:\\My.\\x.mp3", 7},
+        {L"", L"<artist> /<album>", L"A", L"B", L":F:x.mp3", L"A \\B.mp3", L"A\\B.mp3", 0},
     };
     for (const auto& c : cases) {
         Tags tags;
@@ -365,11 +363,12 @@ TEST(FileSystemName, ItemDestinationKeepsTheNameAndWritesTheTrimmedPath)
         tags.album = c.album;
         tags.location = c.location;
         ItemDestination destination;
-        ASSERT_TRUE(FormItemDestination(c.folder, c.rule, MakeTrack(tags), destination)) << c.written;
+        ASSERT_TRUE(FormItemDestination(c.folder, c.rule, MakeTrack(tags), destination)) << c.shown;
         EXPECT_EQ(ApplyRenamingRule(c.rule, MakeTrack(tags)), destination.expandedName);
-        EXPECT_EQ(c.written, destination.written.path);
-        EXPECT_EQ(c.relativeStart, destination.written.relativeStart) << c.written;
+        EXPECT_EQ(c.onDisk, destination.written.path);   // also what the log shows
+        EXPECT_EQ(c.relativeStart, destination.written.relativeStart) << c.shown;
     }
+
 }
 
 }  // namespace

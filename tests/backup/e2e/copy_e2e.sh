@@ -7,11 +7,9 @@
 # With "playlists", the option "Write playlist files when copying" is first
 # switched on from the Options menu with the keyboard (Alt+O, F); every
 # playlist must then have its .m3u8 naming the copies, and the option must be
-# saved when Savanto closes. That run uses the rule "<artist>\<title>" on an
-# iPod whose last tracks are named awkwardly (a 240-character title, two
-# tracks with one name, "Con", "Nul", a control character): all must land.
-# Every run ends by giving the main window back: Ctrl+A ticks every row
-# without a click.
+# saved when Savanto closes; its rule is "<artist>\<title>" and its iPod's
+# last tracks have awkward names (make_sample_ipod --awkward): all must land.
+# After every run Ctrl+A must tick every row without a click.
 # With "compressed", the iPod is a newer one: its database is compressed in
 # iTunesCDB beside a zero-byte iTunesDB.
 # Usage: copy_e2e.sh <build dir> <source dir> [playlists|compressed]

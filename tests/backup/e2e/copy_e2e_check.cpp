@@ -5,7 +5,6 @@
 // the default renaming rule),
 // nothing else may lie in the destination, and the transfer log must hold one
 // line per track in library order. Prints what differs; exit code 0 when all matched.
-#include "backup/destination_path.h"
 #include "e2e_lines.h"
 #include "ipodgen/sample_ipod.h"
 
@@ -16,13 +15,6 @@
 #include <vector>
 
 namespace {
-
-OwnedText Owned(const std::wstring& text)
-{
-    OwnedText owned(new wchar_t[text.size() + 1]);
-    wmemcpy(owned.get(), text.c_str(), text.size() + 1);
-    return owned;
-}
 
 void CountFiles(const std::wstring& folder, int& count)
 {
@@ -57,27 +49,16 @@ int wmain(int argc, wchar_t** argv)
 
     int failures = 0, copies = 0;
     std::vector<std::wstring> expectedLog;
-    std::vector<TrackEntry> entries(tracks.size());
-    std::vector<const TrackEntry*> library;
+    const std::vector<std::wstring> paths = SampleCopyPaths(tracks, folder, rule);
     for (size_t i = 0; i < tracks.size(); ++i) {
-        entries[i].artist = Owned(tracks[i].artist);
-        entries[i].album = Owned(tracks[i].album);
-        entries[i].title = Owned(tracks[i].title);
-        entries[i].trackNumber = tracks[i].trackNumber;
-        entries[i].location = Owned(tracks[i].location);
-        library.push_back(&entries[i]);
-    }
-    // Every track has a name of its own, so every one is copied.
-    const DestinationNames names(folder.c_str(), rule, library);
-    for (size_t i = 0; i < tracks.size(); ++i) {
-        const ipodgen::SampleTrack& sample = tracks[i];
-        ItemDestination item;
-        if (!names.Find(&entries[i], item)) {
+        const auto& sample = tracks[i];
+        const wchar_t* destination = paths[i].c_str();
+        if (!*destination) {
             fwprintf(stderr, L"no destination for track %u\n", sample.trackId);
             ++failures;
             continue;
         }
-        const wchar_t* destination = item.written.path.c_str();
+        // Two tracks with one name are both copied, the second numbered.
         expectedLog.push_back(std::wstring(L"copying: ") + destination);
         ++copies;
         std::vector<BYTE> copied;

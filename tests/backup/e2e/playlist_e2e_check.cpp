@@ -1,14 +1,13 @@
 // playlist_e2e_check TRACKS MEDIA_BYTES DEST_FOLDER LOG_FILE RULE
 // After Savanto.exe, with playlist files switched on, copied every track of a
 // sample iPod made with make_sample_ipod --tracks TRACKS --media-bytes
-// MEDIA_BYTES --awkward under the renaming rule RULE: every playlist of the
-// tree has "<name>.m3u8" (UTF-8 without a byte-order mark, CR LF lines)
-// listing each of its items in order, under the name the copy gave it (the
-// awkward ones too: shortened, numbered, mended), and every path in it names
-// a file byte-identical to that item's source; the master
+// MEDIA_BYTES --awkward under RULE: every playlist of the tree has
+// "<name>.m3u8" (UTF-8 without a byte-order mark, CR LF lines) listing each of
+// its items in order under the name the copy gave it (shortened, numbered,
+// mended), and every path in it names a file byte-identical to that item's
+// source; the master
 // and smart playlists have none; the transfer log ends with one "playlist: "
 // line per file. Prints what differs; exit code 0 when all matched.
-#include "backup/destination_path.h"
 #include "e2e_lines.h"
 #include "ipodgen/sample_ipod.h"
 
@@ -42,46 +41,13 @@ std::wstring FromUtf8(const std::string& text)
     return wide;
 }
 
-// Where the copy of each track must be, below the folder, by track id.
-using ExpectedPaths = std::map<uint32_t, std::wstring>;
-
-OwnedText Owned(const std::wstring& text)
-{
-    OwnedText owned(new wchar_t[text.size() + 1]);
-    wmemcpy(owned.get(), text.c_str(), text.size() + 1);
-    return owned;
-}
-
-ExpectedPaths NameCopies(const std::vector<ipodgen::SampleTrack>& tracks, const std::wstring& folder,
-                         const wchar_t* rule)
-{
-    std::vector<TrackEntry> entries(tracks.size());
-    std::vector<const TrackEntry*> library;
-    for (size_t i = 0; i < tracks.size(); ++i) {
-        entries[i].artist = Owned(tracks[i].artist);
-        entries[i].album = Owned(tracks[i].album);
-        entries[i].title = Owned(tracks[i].title);
-        entries[i].trackNumber = tracks[i].trackNumber;
-        entries[i].location = Owned(tracks[i].location);
-        library.push_back(&entries[i]);
-    }
-    const DestinationNames names(folder.c_str(), rule, library);
-    ExpectedPaths paths;
-    for (size_t i = 0; i < tracks.size(); ++i) {
-        ItemDestination destination;
-        if (names.Find(&entries[i], destination))
-            paths[tracks[i].trackId] = destination.written.path.substr(destination.written.relativeStart);
-    }
-    return paths;
-}
+std::map<uint32_t, std::wstring> g_paths;   // by track id: where its copy is
 
 void CheckEntry(const std::wstring& folder, const std::wstring& info, const std::wstring& path,
-                const ipodgen::SampleTrack& track, const std::wstring& where, const std::wstring& expectedPath)
+                const ipodgen::SampleTrack& track, const std::wstring& where)
 {
-    if (path != expectedPath)
-        Fail(where + L": '" + path + L"', expected '" + expectedPath + L"'");
-    if (path.size() + folder.size() + 1 > kMaxDestinationUnits)
-        Fail(where + L": '" + path + L"' is too long");
+    if (folder + L"\\" + path != g_paths[track.trackId])
+        Fail(where + L": '" + path + L"', expected '" + g_paths[track.trackId] + L"'");
     const std::wstring expectedInfo =
         L"#EXTINF:" + std::to_wstring(track.lengthMs / 1000) + L"," + track.artist + L" - " + track.title;
     if (info != expectedInfo)
@@ -96,7 +62,7 @@ void CheckEntry(const std::wstring& folder, const std::wstring& info, const std:
 }
 
 void CheckPlaylist(const std::wstring& folder, const ipodgen::SamplePlaylist& playlist,
-                   const std::map<uint32_t, const ipodgen::SampleTrack*>& tracks, const ExpectedPaths& paths)
+                   const std::map<uint32_t, const ipodgen::SampleTrack*>& tracks)
 {
     const std::wstring file = playlist.name + L".m3u8";
     std::vector<BYTE> bytes;
@@ -113,7 +79,7 @@ void CheckPlaylist(const std::wstring& folder, const ipodgen::SamplePlaylist& pl
                     std::to_wstring(playlist.trackIds.size()) + L" items");
     for (size_t i = 0; i < playlist.trackIds.size(); ++i)
         CheckEntry(folder, lines[1 + 2 * i], lines[2 + 2 * i], *tracks.at(playlist.trackIds[i]),
-                   file + L" item " + std::to_wstring(i + 1), paths.at(playlist.trackIds[i]));
+                   file + L" item " + std::to_wstring(i + 1));
 }
 
 }  // namespace
@@ -126,12 +92,12 @@ int wmain(int argc, wchar_t** argv)
     }
     const auto tracks = ipodgen::SampleTracks(_wtoi(argv[1]), static_cast<uint32_t>(_wtoi(argv[2])), true);
     const std::wstring folder = argv[3];
-    const ExpectedPaths paths = NameCopies(tracks, folder, argv[5]);
-    if (paths.size() != tracks.size())
-        Fail(L"not every track has a name");
+    const std::vector<std::wstring> paths = SampleCopyPaths(tracks, folder, argv[5]);
     std::map<uint32_t, const ipodgen::SampleTrack*> byId;
-    for (const auto& track : tracks)
-        byId[track.trackId] = &track;
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        byId[tracks[i].trackId] = &tracks[i];
+        g_paths[tracks[i].trackId] = paths[i];
+    }
 
     std::vector<std::wstring> expectedLogTail;
     int written = 0;
@@ -141,7 +107,7 @@ int wmain(int argc, wchar_t** argv)
                 Fail(L"a file for the smart playlist " + playlist.name);
             continue;
         }
-        CheckPlaylist(folder, playlist, byId, paths);
+        CheckPlaylist(folder, playlist, byId);
         expectedLogTail.push_back(L"playlist: " + folder + L"\\" + playlist.name + L".m3u8");
         ++written;
     }

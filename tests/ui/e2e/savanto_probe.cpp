@@ -101,27 +101,18 @@ int Controls()
     return 0;
 }
 
-int TickedRows(HWND list)
-{
-    const int rows = static_cast<int>(Ask(list, LVM_GETITEMCOUNT));
-    int ticked = 0;
-    for (int row = 0; row < rows; ++row) {
-        DWORD_PTR state = 0;
-        SendMessageTimeoutW(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_STATEIMAGEMASK, SMTO_BLOCK, 2000,
-                            &state);
-        ticked += (state & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2) ? 1 : 0;
-    }
-    return ticked;
-}
-
 int Ticked(int rows, DWORD seconds)
 {
-    const HWND main = FindMainWindow();
-    const DWORD start = GetTickCount();
-    int ticked = main ? TickedRows(GetDlgItem(main, IDC_MEDIA_LIST)) : -1;
-    while (main && ticked != rows && GetTickCount() - start < seconds * 1000) {
-        Sleep(200);
-        ticked = TickedRows(GetDlgItem(main, IDC_MEDIA_LIST));
+    const HWND list = GetDlgItem(FindMainWindow(), IDC_MEDIA_LIST);
+    int ticked = -1;
+    for (const DWORD start = GetTickCount(); list && ticked != rows && GetTickCount() - start < seconds * 1000;) {
+        ticked = 0;
+        for (int row = 0, count = static_cast<int>(Ask(list, LVM_GETITEMCOUNT)); row < count; ++row) {
+            DWORD_PTR state = 0;
+            SendMessageTimeoutW(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK, SMTO_BLOCK, 2000, &state);
+            ticked += state == INDEXTOSTATEIMAGEMASK(2);
+        }
+        Sleep(ticked == rows ? 0 : 200);
     }
     wprintf(L"%d row(s) ticked\n", ticked);
     return ticked == rows ? 0 : 1;
