@@ -57,7 +57,7 @@ Removing
   Delete the folder. To remove the preferences too, delete the registry key
   above.
 
-Home page: http://www.quillmere.com/savanto
+Home page: https://www.quillmere.com/savanto
 TEXT
 
 mkdir -p dist

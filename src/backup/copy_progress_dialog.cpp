@@ -45,18 +45,22 @@ void DialogCopyHost::SetNameText(const wchar_t* text) { SetDlgItemTextW(m_dialog
 
 void DialogCopyHost::SetElapsedText(const wchar_t* text) { SetDlgItemTextW(m_dialog, IDC_ELAPSED_TIME, text); }
 
-void DialogCopyHost::ClearRowChecks()
+void DialogCopyHost::ShowRowChecks()
 {
-    LVITEMW item = {};
-    item.stateMask = LVIS_STATEIMAGEMASK;
-    item.state = INDEXTOSTATEIMAGEMASK(1);
-    if (g_hMainWnd)
-        SendDlgItemMessageW(g_hMainWnd, IDC_MEDIA_LIST, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
-                            reinterpret_cast<LPARAM>(&item));
+    if (g_pLibrary)
+        g_pLibrary->RunOnViewThread([] { g_pLibrary->ShowChecks(); });
     UpdateStatusCounts();
 }
 
-void DialogCopyHost::CloseDialog() { EndDialog(m_dialog, 0); }
+void DialogCopyHost::CloseDialog()
+{
+    // EndDialog belongs to the dialog's own thread, which is the views'
+    // thread: called from the worker it leaves the main window inactive, its
+    // shortcuts dead until it is clicked.
+    const HWND dialog = m_dialog;
+    if (!g_pLibrary || !g_pLibrary->RunOnViewThread([dialog] { EndDialog(dialog, 0); }))
+        EndDialog(dialog, 0);
+}
 
 // --- The dialog ----------------------------------------------------------------
 
@@ -71,18 +75,21 @@ void CollectLibraryTracks(std::vector<TrackEntry*>& tracks)
         g_pLibrary->GetCheckedTracks(tracks);
 }
 
-// Only when an option is on: with both off a run writes nothing but the copies.
+// Every track, for the copies' names; the rest only when an option is on:
+// with both off a run writes nothing but the copies.
 LibrarySource CollectLibrarySource()
 {
     LibrarySource source;
-    source.writePlaylists = g_settings.WritePlaylists != 0;
-    source.writeLibrary = g_settings.WriteLibraryFile != 0;
-    if (!source.WritesAnything() || !g_pLibrary)
-        return LibrarySource();
+    if (!g_pLibrary)
+        return source;
     const CMediaLibrary& library = *g_pLibrary;
     source.tracks.reserve(library.Tracks().size());
     for (const auto& track : library.Tracks())
         source.tracks.push_back(track.get());
+    source.writePlaylists = g_settings.WritePlaylists != 0;
+    source.writeLibrary = g_settings.WriteLibraryFile != 0;
+    if (!source.WritesAnything())
+        return source;
     source.playlists = CollectPlaylistSources(
         library.Playlists(), [&library](uint32_t trackId) { return library.FindTrackPosition(trackId); });
     source.persistentId = library.PersistentId();

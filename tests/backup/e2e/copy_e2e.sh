@@ -7,10 +7,13 @@
 # With "playlists", the options "Write playlist files when copying" and
 # "Write library file when copying" are first switched on from the Options
 # menu with the keyboard (Alt+O, F and Alt+O, B), and Savanto runs in a time
-# zone with summer time; every playlist must then have its .m3u8 naming the
-# copies, the library file must parse as a property list whose tracks carry
-# the history merged from the iPod's Play Counts and locate byte-identical
-# copies, and both options must be saved when Savanto closes.
+# zone with summer time; its rule is "<artist>\<title>" and its iPod's last
+# tracks have awkward names (make_sample_ipod --awkward): all must land. Every
+# playlist must then have its .m3u8 naming the copies, the library file must
+# parse as a property list whose tracks carry the history merged from the
+# iPod's Play Counts and locate byte-identical copies, and both options must
+# be saved when Savanto closes.
+# After every run Ctrl+A must tick every row without a click.
 # With "compressed", the iPod is a newer one: its database is compressed in
 # iTunesCDB beside a zero-byte iTunesDB.
 # Usage: copy_e2e.sh <build dir> <source dir> [playlists|compressed]
@@ -19,6 +22,8 @@ b=$(cd "$1" && pwd); src=$(cd "$2" && pwd); mode=${3:-copy}
 tracks=40 playlists=3 media_bytes=1500000 name="Copy E2E iPod"
 . "$src/scripts/wine-prefix.sh"
 sample_args=(); [ "$mode" = compressed ] && sample_args=(--compressed)
+[ "$mode" = playlists ] && sample_args=(--awkward)
+rule='<artist>\<title>'
 
 # A display prefix of its own: the UI's end-to-end test may run at the same time.
 prefix=wineprefix-$mode-e2e work=$b/$mode-e2e
@@ -44,6 +49,9 @@ cwine reg add "$key" /v StartupIpodScan /t REG_DWORD /d 1 /f >/dev/null 2>&1
 cwine reg add "$key" /v AskForDestPath /t REG_DWORD /d 0 /f >/dev/null 2>&1
 cwine reg add "$key" /v TransferOverwrite /t REG_DWORD /d 1 /f >/dev/null 2>&1
 cwine reg add "$key" /v DefaultDestPath /t REG_SZ /d "$(winpath "$work/dest")" /f >/dev/null 2>&1
+if [ "$mode" = playlists ]; then
+  cwine reg add "$key" /v NamingConvertion /t REG_SZ /d "$rule" /f >/dev/null 2>&1
+fi
 
 # transfer_log.txt lands in the current folder.
 cd "$work"
@@ -74,14 +82,17 @@ for _ in $(seq 1 3000); do
 done
 xdotool search --name "^Copying" >/dev/null 2>&1 && fail "the copy did not end"
 
-check=copy_e2e_check extra=()
+check=(copy_e2e_check)
 if [ "$mode" = playlists ]; then
-  check=playlist_e2e_check extra=("$(winpath "$work/library.tsv")")
+  check=(playlist_e2e_check "$rule" "$(winpath "$work/library.tsv")")
   python3 "$src/tests/backup/e2e/library_dump.py" "$work/dest/$name Library.xml" $zone "$work/library.tsv" ||
     fail "the library file is not a sound property list"
 fi
-cwine "$b/tests/backup/$check.exe" $tracks $media_bytes "$(winpath "$work/dest")" \
-  "$(winpath "$work/transfer_log.txt")" "${extra[@]}" || fail "the copies, playlists, library file or log are not as expected"
+cwine "$b/tests/backup/${check[0]}.exe" $tracks $media_bytes "$(winpath "$work/dest")" \
+  "$(winpath "$work/transfer_log.txt")" "${check[@]:1}" || fail "the copies, playlists, library file or log are not as expected"
+# No click: the end of the run must have given the main window its keyboard back.
+xdotool key ctrl+a
+ticked=$(cwine "$b/tests/ui/savanto_probe.exe" ticked $tracks 20) || fail "Ctrl+A after the run did nothing: $ticked"
 cwine "$b/tests/ui/savanto_probe.exe" close >/dev/null || true
 for _ in $(seq 1 300); do kill -0 "$savanto_pid" 2>/dev/null || break; sleep 0.1; done
 if [ "$mode" = playlists ]; then

@@ -5,25 +5,16 @@
 // the default renaming rule),
 // nothing else may lie in the destination, and the transfer log must hold one
 // line per track in library order. Prints what differs; exit code 0 when all matched.
-#include "backup/renaming_rule.h"
 #include "e2e_lines.h"
 #include "ipodgen/sample_ipod.h"
 
 #include <windows.h>
 
 #include <cstdio>
-#include <set>
 #include <string>
 #include <vector>
 
 namespace {
-
-OwnedText Owned(const std::wstring& text)
-{
-    OwnedText owned(new wchar_t[text.size() + 1]);
-    wmemcpy(owned.get(), text.c_str(), text.size() + 1);
-    return owned;
-}
 
 void CountFiles(const std::wstring& folder, int& count)
 {
@@ -57,27 +48,18 @@ int wmain(int argc, wchar_t** argv)
     const wchar_t* rule = argc == 6 ? argv[5] : L"<artist> - <album>\\<track> - <title>";
 
     int failures = 0, copies = 0;
-    std::set<std::wstring> made;
     std::vector<std::wstring> expectedLog;
-    for (const auto& sample : tracks) {
-        TrackEntry track;
-        track.artist = Owned(sample.artist);
-        track.album = Owned(sample.album);
-        track.title = Owned(sample.title);
-        track.trackNumber = sample.trackNumber;
-        track.location = Owned(sample.location);
-        wchar_t destination[kPathCapacity];
-        if (!FormDestinationPath(folder.c_str(), ApplyRenamingRule(rule, track), sample.location.c_str(),
-                                 destination)) {
+    const std::vector<std::wstring> paths = SampleCopyPaths(tracks, folder, rule);
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        const auto& sample = tracks[i];
+        const wchar_t* destination = paths[i].c_str();
+        if (!*destination) {
             fwprintf(stderr, L"no destination for track %u\n", sample.trackId);
             ++failures;
             continue;
         }
-        // Two tracks with one name: the first is copied, the second skipped.
-        const bool first = made.insert(destination).second;
-        expectedLog.push_back(std::wstring(first ? L"copying: " : L"ignore: ") + destination);
-        if (!first)
-            continue;
+        // Two tracks with one name are both copied, the second numbered.
+        expectedLog.push_back(std::wstring(L"copying: ") + destination);
         ++copies;
         std::vector<BYTE> copied;
         if (!ipodgen::ReadBytes(destination, &copied)) {
