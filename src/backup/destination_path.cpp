@@ -248,8 +248,14 @@ bool FormItemDestination(const wchar_t* folder, const wchar_t* rule, const Track
                                destination.written);
 }
 
-bool ClaimsNameFirst(const TrackEntry&, size_t aPosition, const TrackEntry&, size_t bPosition)
+bool ClaimsNameFirst(const TrackEntry& a, size_t aPosition, const TrackEntry& b, size_t bPosition)
 {
+    // Oldest first: a sync that adds a track or reorders the library never
+    // hands an older track's name to another.
+    if (a.dateAdded != b.dateAdded)
+        return a.dateAdded < b.dateAdded;
+    if (a.persistentId != b.persistentId)
+        return a.persistentId < b.persistentId;
     return aPosition < bPosition;
 }
 

@@ -80,5 +80,6 @@ private:
 };
 
 // The order in which tracks with one name claim it: true when `a` (at
-// position `aPosition` of the library) comes before `b`.
+// position `aPosition` of the library) comes before `b`: added to the iPod
+// earlier, then the lower persistent id, then the earlier position.
 bool ClaimsNameFirst(const TrackEntry& a, size_t aPosition, const TrackEntry& b, size_t bPosition);

@@ -12,11 +12,15 @@ const wchar_t kRenamingRuleHelp[] =
     L" <title> - insets the song title\n"
     L" <artist> - inserts the artist name\n"
     L" <album> - inserts the album name\n"
-    L" <track> - inserts the track number";
+    L" <track> - inserts the track number\n"
+    L" <albumartist> - inserts the album artist, else the artist name\n"
+    L" <year> - inserts the year\n"
+    L" <disc> - inserts the disc number\n"
+    L" <composer> - inserts the composer name";
 
 namespace {
 
-enum class Keyword { None, Album, Artist, Title, Track };
+enum class Keyword { None, Album, Artist, Title, Track, AlbumArtist, Year, Disc, Composer };
 
 struct KeywordText {
     const wchar_t* text;
@@ -30,6 +34,10 @@ constexpr KeywordText kKeywords[] = {
     {L"<artist>", 8, Keyword::Artist},
     {L"<title>", 7, Keyword::Title},
     {L"<track>", 7, Keyword::Track},
+    {L"<albumartist>", 13, Keyword::AlbumArtist},
+    {L"<year>", 6, Keyword::Year},
+    {L"<disc>", 6, Keyword::Disc},
+    {L"<composer>", 10, Keyword::Composer},
 };
 
 // Only A to Z fold: rules saved by earlier versions must keep matching the
@@ -64,6 +72,12 @@ void AppendTag(std::wstring& name, const OwnedText& value, const wchar_t* whenAb
     name += value ? CleanFileName(value.get()) : std::wstring(whenAbsent);
 }
 
+void AppendNumber(std::wstring& name, int32_t value)
+{
+    if (value > 0)
+        name += std::to_wstring(value);
+}
+
 void AppendKeyword(std::wstring& name, Keyword keyword, const TrackEntry& track)
 {
     switch (keyword) {
@@ -77,8 +91,20 @@ void AppendKeyword(std::wstring& name, Keyword keyword, const TrackEntry& track)
         AppendTag(name, track.title, kUntitled);
         break;
     case Keyword::Track:
-        if (track.trackNumber > 0)
-            name += std::to_wstring(track.trackNumber);
+        AppendNumber(name, track.trackNumber);
+        break;
+    case Keyword::AlbumArtist:
+        // Compilations are kept together under their album artist.
+        AppendTag(name, track.albumArtist ? track.albumArtist : track.artist, kUnknownArtist);
+        break;
+    case Keyword::Year:
+        AppendNumber(name, track.year);
+        break;
+    case Keyword::Disc:
+        AppendNumber(name, track.discNumber);
+        break;
+    case Keyword::Composer:
+        AppendTag(name, track.composer, kUnknownComposer);
         break;
     case Keyword::None:
         break;

@@ -17,6 +17,7 @@ extern const wchar_t kRenamingRuleHelp[];
 constexpr wchar_t kUnknownAlbum[] = L"uknown album";
 constexpr wchar_t kUnknownArtist[] = L"uknown artist";
 constexpr wchar_t kUntitled[] = L"untitled";
+constexpr wchar_t kUnknownComposer[] = L"unknown composer";
 
 // Replaces the nine characters a file name cannot hold, and the control
 // characters U+0001 to U+001F, with "_"; never changes the length. A null

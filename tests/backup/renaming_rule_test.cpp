@@ -129,7 +129,22 @@ TEST(RenamingRule, TrackNumbersOnlyWhenPositiveWithoutPadding)
     }
 }
 
-TEST(RenamingRule, HelpTextHasItsSevenLines)
+TEST(RenamingRule, AlbumArtistYearDiscAndComposerAfterTheFirstFour)
+{
+    TrackEntry track = MakeTrack(Tags());
+    const wchar_t* rule = L"<albumartist>|<YEAR>|<Disc>|<composer>|<album>";
+    EXPECT_EQ(L"Artist|||unknown composer|Album", ApplyRenamingRule(rule, track));
+    track.albumArtist = Text(L"Various: Artists");
+    track.composer = Text(L"Bach?");
+    track.year = 1999;
+    track.discNumber = 2;
+    EXPECT_EQ(L"Various_ Artists|1999|2|Bach_|Album", ApplyRenamingRule(rule, track));
+    track.albumArtist = nullptr;
+    track.artist = nullptr;
+    EXPECT_EQ(L"uknown artist", ApplyRenamingRule(L"<albumartist>", track));
+}
+
+TEST(RenamingRule, HelpTextListsEveryKeyword)
 {
     EXPECT_STREQ(L"You may enter a renaming rule string for the path and name for your backup files.\n"
                  L"You can use \\ or / to delimit a path, and the following keywords:\n"
@@ -137,7 +152,11 @@ TEST(RenamingRule, HelpTextHasItsSevenLines)
                  L" <title> - insets the song title\n"
                  L" <artist> - inserts the artist name\n"
                  L" <album> - inserts the album name\n"
-                 L" <track> - inserts the track number",
+                 L" <track> - inserts the track number\n"
+                 L" <albumartist> - inserts the album artist, else the artist name\n"
+                 L" <year> - inserts the year\n"
+                 L" <disc> - inserts the disc number\n"
+                 L" <composer> - inserts the composer name",
                  kRenamingRuleHelp);
 }
 
@@ -295,6 +314,18 @@ TEST(DestinationPath, CollidingTracksAreNumbered)
     }
     ItemDestination none;
     EXPECT_FALSE(names.Find(nullptr, none));
+
+    // The track added to the iPod first keeps the name wherever the library lists it.
+    for (TrackEntry& track : tracks)
+        track.dateAdded = &track == &tracks[3] ? 1 : 2;
+    tracks[0].persistentId = 5;   // after the others added at the same time
+    const DestinationNames reordered(L"D:\\B", L"<artist>\\<title>", library);
+    const wchar_t* expectedReordered[] = {L"X\\Song (4).mp3", L"x\\SONG (3).mp3", L"X\\Song (2).mp3", L"X\\Song.mp3"};
+    for (size_t i = 0; i < 4; ++i) {
+        ItemDestination destination;
+        ASSERT_TRUE(reordered.Find(&tracks[i], destination)) << i;
+        EXPECT_EQ(std::wstring(L"D:\\B\\") + expectedReordered[i], destination.written.path) << i;
+    }
 }
 
 TEST(DestinationPath, FolderWithoutRootKeepsNamesRelative)
