@@ -2,6 +2,7 @@
 #include "resource.h"
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <gtest/gtest.h>
 
@@ -163,6 +164,43 @@ TEST(Resources, ManifestFitsTheBuildsArchitecture)
         EXPECT_EQ(sizeof(void*) == 8 ? "amd64" : "x86", architecture);
     }
     EXPECT_NE(std::string::npos, manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));
+}
+
+// The system reads the manifest into the process's activation context: the
+// program asks for the user's own rights and names the systems it was made
+// for, so that none of them treats it as a legacy program.
+TEST(Resources, ManifestRunsAsInvokerOnWindows7To11)
+{
+    // No flags and no handle: the process's own context, made from the exe's manifest.
+    ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION level = {};
+    ASSERT_TRUE(QueryActCtxW(0, nullptr, nullptr, RunlevelInformationInActivationContext, &level, sizeof(level),
+                             nullptr));
+    EXPECT_EQ(ACTCTX_RUN_LEVEL_AS_INVOKER, level.RunLevel);
+    EXPECT_EQ(0u, level.UiAccess);
+
+    // The system's current layout; the toolchain's headers predate maxVersionTested.
+    struct {
+        DWORD count;
+        struct {
+            GUID id;
+            DWORD type;
+            ULONGLONG maxVersionTested;
+        } elements[16];
+    } compatibility = {};
+    ASSERT_TRUE(QueryActCtxW(0, nullptr, nullptr, CompatibilityInformationInActivationContext, &compatibility,
+                             sizeof(compatibility), nullptr));
+    std::vector<std::wstring> systems;
+    for (DWORD i = 0; i < compatibility.count && i < ARRAYSIZE(compatibility.elements); ++i) {
+        wchar_t id[40] = {};
+        if (compatibility.elements[i].type == ACTCTX_COMPATIBILITY_ELEMENT_TYPE_OS)
+            StringFromGUID2(compatibility.elements[i].id, id, ARRAYSIZE(id));
+        systems.push_back(id);
+    }
+    EXPECT_EQ((std::vector<std::wstring>{L"{35138B9A-5D96-4FBD-8E2D-A2440225F93A}",     // 7
+                                         L"{4A2F28E3-53B9-4441-BA9C-D69D4A4A6E38}",     // 8
+                                         L"{1F676C76-80E1-4239-95BB-83D0F6D0DA78}",     // 8.1
+                                         L"{8E0F7A12-BFB3-4FE8-B9A5-48FD50A15A9A}"}),   // 10 and 11
+              systems);
 }
 
 }  // namespace
