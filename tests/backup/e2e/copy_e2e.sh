@@ -10,6 +10,11 @@
 # saved when Savanto closes.
 # With "compressed", the iPod is a newer one: its database is compressed in
 # iTunesCDB beside a zero-byte iTunesDB.
+# The plain run starts Savanto as an installed program is started: from a
+# read-only folder holding Savanto.exe and help.chm (a RAM disk remounted
+# read-only), which is also its current directory. The log must then be in
+# the local application data and F1 must open the help. Where no RAM disk can
+# be mounted, that part is skipped with a message and Savanto runs from the build.
 # Usage: copy_e2e.sh <build dir> <source dir> [playlists|compressed]
 set -euo pipefail
 b=$(cd "$1" && pwd); src=$(cd "$2" && pwd); mode=${3:-copy}
@@ -25,9 +30,24 @@ winpath() { echo "Z:$1" | tr / '\\'; }
 
 fail() { import -window root "$b/e2e/$mode-failure.png" 2>/dev/null || true; echo "FAIL: $* (screen in $b/e2e/$mode-failure.png)"; exit 1; }
 
+program=$b/$mode-e2e-program start=$work exe=$b/src/Savanto.exe log=$work/transfer_log.txt
+xsession_before_stop() { ramdisk_unmount "$program"; }
 xsession_start "$b" $prefix
 
-rm -rf "$drive" "$work" && mkdir -p "$drive" "$work" "$b/e2e"
+ramdisk_unmount "$program"   # left by an interrupted run
+rm -rf "$drive" "$work" "$program" && mkdir -p "$drive" "$work" "$b/e2e"
+if [ "$mode" = copy ]; then
+  if ramdisk_mount "$program" 32m; then
+    cp "$b/src/Savanto.exe" "$b/src/help.chm" "$program/"
+    ramdisk_readonly "$program"
+    start=$program exe=$program/Savanto.exe
+    app_data=$b/$prefix/drive_c/users/$(id -un)/AppData/Local
+    rm -rf "$app_data/Savanto"   # Savanto must make its folder
+    log=$app_data/Savanto/transfer_log.txt
+  else
+    echo "SKIP (read-only program folder): a RAM disk cannot be mounted here; Savanto runs from the build"
+  fi
+fi
 cwine "$b/tools/make_sample_ipod.exe" "$(winpath "$drive")" --tracks $tracks --name "$name" \
   --media-bytes $media_bytes "${sample_args[@]}" >/dev/null
 if [ "$mode" = compressed ]; then
@@ -42,9 +62,8 @@ cwine reg add "$key" /v AskForDestPath /t REG_DWORD /d 0 /f >/dev/null 2>&1
 cwine reg add "$key" /v TransferOverwrite /t REG_DWORD /d 1 /f >/dev/null 2>&1
 cwine reg add "$key" /v DefaultDestPath /t REG_SZ /d "$(winpath "$work/dest")" /f >/dev/null 2>&1
 
-# transfer_log.txt lands in the current folder.
-cd "$work"
-cwine "$b/src/Savanto.exe" >/dev/null 2>&1 &
+cd "$start"
+cwine "$exe" >/dev/null 2>&1 &
 savanto_pid=$!
 window=$(xwait_window "Savanto - iPod Backup Tool" 120) || fail "no main window"
 seen=$(cwine "$b/tests/ui/savanto_probe.exe" wait $tracks "$name" 120) || fail "the tracks did not appear: $seen"
@@ -69,7 +88,13 @@ xdotool search --name "^Copying" >/dev/null 2>&1 && fail "the copy did not end"
 
 check=copy_e2e_check; [ "$mode" = playlists ] && check=playlist_e2e_check
 cwine "$b/tests/backup/$check.exe" $tracks $media_bytes "$(winpath "$work/dest")" \
-  "$(winpath "$work/transfer_log.txt")" || fail "the copies, playlists or log are not as expected"
+  "$(winpath "$log")" || fail "the copies, playlists or $log are not as expected"
+if [ "$start" = "$program" ]; then
+  help_title=$(sed -n 's/^Title=\(.*\)$/\1/p' "$src/help/savanto.hhp" | tr -d '\r')
+  xactivate "$window" || fail "the main window could not be activated for F1"
+  xdotool key F1
+  xwait_window "$help_title" 60 >/dev/null || fail "no help viewer titled \"$help_title\" after F1 from $program"
+fi
 cwine "$b/tests/ui/savanto_probe.exe" close >/dev/null || true
 for _ in $(seq 1 300); do kill -0 "$savanto_pid" 2>/dev/null || break; sleep 0.1; done
 if [ "$mode" = playlists ]; then
