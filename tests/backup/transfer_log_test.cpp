@@ -138,15 +138,13 @@ TEST(TransferLog, LogThatCannotBeCreatedLosesItsLinesQuietly)
     EXPECT_TRUE(ReadBytes(held).empty());
 }
 
-// The written path outlives the close, so that the end of a run can name it.
-TEST(TransferLog, FailedOpenStillReleasesTheEarlierFileAndNamesNone)
+TEST(TransferLog, FailedOpenStillReleasesTheEarlierFile)
 {
     testing_support::TempDir temp;
     const std::wstring first = temp.File(L"first.txt");
     CLog log;
-    EXPECT_EQ(L"", log.WrittenPath());
     ASSERT_TRUE(log.Open(first.c_str()));
-    log.Close();
+    log.Close();   // the path outlives the close, so that the end of a run can name it
     EXPECT_EQ(first, log.WrittenPath());
     ASSERT_TRUE(log.Open(first.c_str()));
     EXPECT_FALSE(log.Open(temp.File(L"missing\\log.txt").c_str()));
@@ -154,46 +152,18 @@ TEST(TransferLog, FailedOpenStillReleasesTheEarlierFileAndNamesNone)
     EXPECT_EQ(L"", log.WrittenPath());
 }
 
-// --- Where the log goes -------------------------------------------------------
-
 TEST(TransferLogPlace, CurrentDirectoryWhenItTakesTheLogElseLocalAppData)
 {
-    const std::wstring appData = L"C:\\Users\\Ann\\AppData\\Local";
-    const std::wstring fallback = appData + L"\\Savanto\\transfer_log.txt";
-    struct Case {
-        const wchar_t* name;
-        std::wstring current, appData;
-        bool currentTakes, folderMade, fallbackTakes;
-        std::wstring expected;
-        std::vector<std::wstring> tried;
-    };
-    const Case cases[] = {
-        {L"writable", L"C:\\Music", appData, true, true, true, L"C:\\Music\\transfer_log.txt",
-         {L"C:\\Music\\transfer_log.txt"}},
-        {L"drive root", L"D:\\", appData, true, true, true, L"D:\\transfer_log.txt", {L"D:\\transfer_log.txt"}},
-        {L"read-only", L"C:\\Program Files\\Savanto", appData, false, true, true, fallback,
-         {L"C:\\Program Files\\Savanto\\transfer_log.txt", fallback}},
-        {L"unknown current directory", L"", appData, true, true, true, fallback, {fallback}},
-        {L"neither", L"E:\\", appData, false, true, false, L"", {L"E:\\transfer_log.txt", fallback}},
-        {L"folder not made", L"E:\\", appData, false, false, true, L"", {L"E:\\transfer_log.txt"}},
-        {L"no local app data", L"E:\\", L"", false, true, true, L"", {L"E:\\transfer_log.txt"}},
-    };
-    for (const Case& c : cases) {
-        std::vector<std::wstring> tried, folders;
-        const LogPlaceSystem system{c.current, c.appData,
-                                    [&](const std::wstring& folder) {
-                                        folders.push_back(folder);
-                                        return c.folderMade;
-                                    },
-                                    [&](const std::wstring& file) {
-                                        tried.push_back(file);
-                                        return file == fallback ? c.fallbackTakes : c.currentTakes;
-                                    }};
-        EXPECT_EQ(c.expected, PlaceTransferLog(system)) << c.name;
-        EXPECT_EQ(c.tried, tried) << c.name;
-        const bool fellBack = (!c.currentTakes || c.current.empty()) && !c.appData.empty();
-        EXPECT_EQ(fellBack ? std::vector<std::wstring>{appData + L"\\Savanto"} : std::vector<std::wstring>{}, folders)
-            << c.name;
+    const std::wstring local = L"C:\\Users\\Ann\\AppData\\Local", there = local + L"\\Savanto\\transfer_log.txt";
+    const std::wstring here = L"C:\\Program Files\\Savanto\\transfer_log.txt";
+    struct Case { bool inCurrent, inLocal; std::wstring expected; };
+    for (const Case& c : {Case{true, true, here}, Case{false, true, there}, Case{false, false, L""}}) {
+        std::wstring made;
+        const LogPlaceSystem system{L"C:\\Program Files\\Savanto\\", local,
+                                    [&](const std::wstring& folder) { made = folder; return true; },
+                                    [&](const std::wstring& file) { return file == here ? c.inCurrent : c.inLocal; }};
+        EXPECT_EQ(c.expected, PlaceTransferLog(system));
+        EXPECT_EQ(c.inCurrent ? L"" : local + L"\\Savanto", made);
     }
 }
 

@@ -10,11 +10,9 @@
 # saved when Savanto closes.
 # With "compressed", the iPod is a newer one: its database is compressed in
 # iTunesCDB beside a zero-byte iTunesDB.
-# The plain run starts Savanto as an installed program is started: from a
-# read-only folder holding Savanto.exe and help.chm (a RAM disk remounted
-# read-only), which is also its current directory. The log must then be in
-# the local application data and F1 must open the help. Where no RAM disk can
-# be mounted, that part is skipped with a message and Savanto runs from the build.
+# The plain run starts Savanto as installed: in a read-only folder (a RAM disk)
+# holding it and help.chm; its log must be in the local application data and
+# F1 must open the help. Without a RAM disk Savanto runs from the build.
 # Usage: copy_e2e.sh <build dir> <source dir> [playlists|compressed]
 set -euo pipefail
 b=$(cd "$1" && pwd); src=$(cd "$2" && pwd); mode=${3:-copy}
@@ -36,17 +34,13 @@ xsession_start "$b" $prefix
 
 ramdisk_unmount "$program"   # left by an interrupted run
 rm -rf "$drive" "$work" "$program" && mkdir -p "$drive" "$work" "$b/e2e"
-if [ "$mode" = copy ]; then
-  if ramdisk_mount "$program" 32m; then
-    cp "$b/src/Savanto.exe" "$b/src/help.chm" "$program/"
-    ramdisk_readonly "$program"
-    start=$program exe=$program/Savanto.exe
-    app_data=$b/$prefix/drive_c/users/$(id -un)/AppData/Local
-    rm -rf "$app_data/Savanto"   # Savanto must make its folder
-    log=$app_data/Savanto/transfer_log.txt
-  else
-    echo "SKIP (read-only program folder): a RAM disk cannot be mounted here; Savanto runs from the build"
-  fi
+if [ "$mode" = copy ] && ramdisk_mount "$program" 32m; then
+  cp "$b/src/Savanto.exe" "$b/src/help.chm" "$program/"
+  ramdisk_readonly "$program"
+  start=$program exe=$program/Savanto.exe log=$b/$prefix/drive_c/users/$(id -un)/AppData/Local/Savanto/transfer_log.txt
+  rm -rf "$(dirname "$log")"   # Savanto must make its folder
+elif [ "$mode" = copy ]; then
+  echo "SKIP (read-only program folder): no RAM disk can be mounted here"
 fi
 cwine "$b/tools/make_sample_ipod.exe" "$(winpath "$drive")" --tracks $tracks --name "$name" \
   --media-bytes $media_bytes "${sample_args[@]}" >/dev/null
@@ -90,10 +84,8 @@ check=copy_e2e_check; [ "$mode" = playlists ] && check=playlist_e2e_check
 cwine "$b/tests/backup/$check.exe" $tracks $media_bytes "$(winpath "$work/dest")" \
   "$(winpath "$log")" || fail "the copies, playlists or $log are not as expected"
 if [ "$start" = "$program" ]; then
-  help_title=$(sed -n 's/^Title=\(.*\)$/\1/p' "$src/help/savanto.hhp" | tr -d '\r')
-  xactivate "$window" || fail "the main window could not be activated for F1"
-  xdotool key F1
-  xwait_window "$help_title" 60 >/dev/null || fail "no help viewer titled \"$help_title\" after F1 from $program"
+  title=$(sed -n 's/^Title=\(.*\)$/\1/p' "$src/help/savanto.hhp" | tr -d '\r')
+  xactivate "$window" && xdotool key F1 && xwait_window "$title" 60 >/dev/null || fail "F1: no help from $program"
 fi
 cwine "$b/tests/ui/savanto_probe.exe" close >/dev/null || true
 for _ in $(seq 1 300); do kill -0 "$savanto_pid" 2>/dev/null || break; sleep 0.1; done
