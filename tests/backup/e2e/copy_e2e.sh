@@ -10,9 +10,8 @@
 # saved when Savanto closes.
 # With "compressed", the iPod is a newer one: its database is compressed in
 # iTunesCDB beside a zero-byte iTunesDB.
-# The plain run starts Savanto as installed: in a read-only folder (a RAM disk)
-# holding it and help.chm; its log must be in the local application data and
-# F1 must open the help. Without a RAM disk Savanto runs from the build.
+# The plain run starts Savanto as installed, in a read-only RAM disk with help.chm:
+# the log must be in the local application data, and F1 must open the help.
 # Usage: copy_e2e.sh <build dir> <source dir> [playlists|compressed]
 set -euo pipefail
 b=$(cd "$1" && pwd); src=$(cd "$2" && pwd); mode=${3:-copy}
