@@ -112,8 +112,12 @@ std::wstring FailedRunMessage(const FailedRunReport& report)
 {
     const std::wstring count =
         std::to_wstring(report.failed) + L" of " + std::to_wstring(report.items) + L" tracks could not be copied.";
-    return (report.diskFull ? L"The destination disk is full: " + count : count) +
-           L"\nThey are still ticked. The transfer log lists why:\n" + report.logPath;
+    std::wstring text = report.diskFull ? L"The destination disk is full: " + count : count;
+    // Once the iPod is gone its tracks are no longer listed, ticked or not.
+    text += report.ipodRemoved ? L"\nThe iPod was removed during the copy." : L"\nThey are still ticked.";
+    text += report.logPath.empty() ? std::wstring(L" No transfer log could be written.")
+                                   : L" The transfer log lists why:\n" + report.logPath;
+    return text;
 }
 
 bool FileExists(const wchar_t* path)

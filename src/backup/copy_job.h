@@ -57,12 +57,13 @@ struct FailedRunReport {
     int failed = 0;          // items whose copy failed
     int items = 0;           // items of the run
     bool diskFull = false;   // at least one failed because the destination disk was full
-    std::wstring logPath;    // the transfer log's full path
+    std::wstring logPath;    // the transfer log's full path; empty when none could be written
+    bool ipodRemoved = false;   // the iPod went away during the run
 };
 // True for the system's two "disk full" errors.
 bool IsDiskFullError(DWORD error);
 // The message box's text: the count, a note that the tracks are still ticked
-// and where the log is.
+// (or that the iPod went away) and where the log is, or that there is none.
 std::wstring FailedRunMessage(const FailedRunReport& report);
 
 // True when a file or folder of that name exists. Wildcards are not expanded.

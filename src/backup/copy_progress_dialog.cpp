@@ -2,6 +2,7 @@
 
 #include "backup/playlist_file.h"
 #include "backup/transfer_log.h"
+#include "backup/transfer_log_place.h"
 #include "device/ipod_list.h"
 #include "library/app_globals.h"
 #include "library/media_library.h"
@@ -105,7 +106,7 @@ INT_PTR OnInitDialog(HWND dialog, const CopyDialogSources* sources)
     // The worker of a cancelled run may still be ending its last step; the
     // job (and the log it reports to) is shared, so let it end first.
     WaitForCopyWorker(g_copyJob);
-    g_log.Open(kTransferLogFileName);
+    OpenTransferLog(g_log);
 
     std::vector<TrackEntry*> tracks;
     if (sources && sources->collectTracks)

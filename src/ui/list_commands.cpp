@@ -89,20 +89,13 @@ bool TakeDefaultFolder(wchar_t (&folder)[kPathCapacity])
     return folder[0] != L'\0';
 }
 
-std::wstring TransferLogPath()
-{
-    wchar_t path[kPathCapacity];
-    const DWORD length = GetFullPathNameW(kTransferLogFileName, kPathCapacity, path, nullptr);
-    return length > 0 && length < kPathCapacity ? path : kTransferLogFileName;
-}
-
 // A run whose copies did not all land says so, after its dialog is gone.
 void ReportFailedRun(HWND mainWnd, CopyCommandActions& actions)
 {
     FailedRunReport report;
     if (!FailedRunOf(g_copyJob, report))
         return;
-    report.logPath = TransferLogPath();
+    report.logPath = g_log.WrittenPath();   // where the run's log went, if anywhere
     actions.messageBox(mainWnd, FailedRunMessage(report).c_str(), L"Savanto", MB_ICONWARNING);
 }
 

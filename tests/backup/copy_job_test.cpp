@@ -435,6 +435,8 @@ TEST(FailedRunTest, MessageNamesTheCountTheTicksAndTheLog)
     const std::wstring rest = L" could not be copied.\nThey are still ticked. The transfer log lists why:\nC:\\l.txt";
     EXPECT_EQ(L"1 of 2 tracks" + rest, FailedRunMessage({1, 2, false, L"C:\\l.txt"}));
     EXPECT_EQ(L"The destination disk is full: 3 of 40 tracks" + rest, FailedRunMessage({3, 40, true, L"C:\\l.txt"}));
+    EXPECT_EQ(L"1 of 1 tracks could not be copied.\nThe iPod was removed during the copy. No transfer log could be written.",
+              FailedRunMessage({1, 1, false, L"", true}));
     EXPECT_TRUE(IsDiskFullError(ERROR_HANDLE_DISK_FULL) && IsDiskFullError(ERROR_DISK_FULL));
     EXPECT_FALSE(IsDiskFullError(0) || IsDiskFullError(ERROR_ACCESS_DENIED));
 }

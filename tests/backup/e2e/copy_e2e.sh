@@ -16,6 +16,8 @@
 # After every run Ctrl+A must tick every row without a click.
 # With "compressed", the iPod is a newer one: its database is compressed in
 # iTunesCDB beside a zero-byte iTunesDB.
+# The plain run starts Savanto as installed, in a read-only RAM disk with help.chm:
+# the log must be in the local application data, and F1 must open the help.
 # Usage: copy_e2e.sh <build dir> <source dir> [playlists|compressed]
 set -euo pipefail
 b=$(cd "$1" && pwd); src=$(cd "$2" && pwd); mode=${3:-copy}
@@ -33,9 +35,20 @@ winpath() { echo "Z:$1" | tr / '\\'; }
 
 fail() { import -window root "$b/e2e/$mode-failure.png" 2>/dev/null || true; echo "FAIL: $* (screen in $b/e2e/$mode-failure.png)"; exit 1; }
 
+program=$b/$mode-e2e-program start=$work exe=$b/src/Savanto.exe log=$work/transfer_log.txt
+xsession_before_stop() { ramdisk_unmount "$program"; }
 xsession_start "$b" $prefix
 
-rm -rf "$drive" "$work" && mkdir -p "$drive" "$work" "$b/e2e"
+ramdisk_unmount "$program"   # left by an interrupted run
+rm -rf "$drive" "$work" "$program" && mkdir -p "$drive" "$work" "$b/e2e"
+if [ "$mode" = copy ] && ramdisk_mount "$program" 32m; then
+  cp "$b/src/Savanto.exe" "$b/src/help.chm" "$program/"
+  ramdisk_readonly "$program"
+  start=$program exe=$program/Savanto.exe log=$b/$prefix/drive_c/users/$(id -un)/AppData/Local/Savanto/transfer_log.txt
+  rm -rf "$(dirname "$log")"   # Savanto must make its folder
+elif [ "$mode" = copy ]; then
+  echo "SKIP (read-only program folder): no RAM disk can be mounted here"
+fi
 cwine "$b/tools/make_sample_ipod.exe" "$(winpath "$drive")" --tracks $tracks --name "$name" \
   --media-bytes $media_bytes "${sample_args[@]}" >/dev/null
 if [ "$mode" = compressed ]; then
@@ -53,10 +66,9 @@ if [ "$mode" = playlists ]; then
   cwine reg add "$key" /v NamingConvertion /t REG_SZ /d "$rule" /f >/dev/null 2>&1
 fi
 
-# transfer_log.txt lands in the current folder.
-cd "$work"
+cd "$start"
 zone=Europe/Berlin
-TZ=$zone cwine "$b/src/Savanto.exe" >/dev/null 2>&1 &
+TZ=$zone cwine "$exe" >/dev/null 2>&1 &
 savanto_pid=$!
 window=$(xwait_window "Savanto - iPod Backup Tool" 120) || fail "no main window"
 seen=$(cwine "$b/tests/ui/savanto_probe.exe" wait $tracks "$name" 120) || fail "the tracks did not appear: $seen"
@@ -89,10 +101,14 @@ if [ "$mode" = playlists ]; then
     fail "the library file is not a sound property list"
 fi
 cwine "$b/tests/backup/${check[0]}.exe" $tracks $media_bytes "$(winpath "$work/dest")" \
-  "$(winpath "$work/transfer_log.txt")" "${check[@]:1}" || fail "the copies, playlists, library file or log are not as expected"
+  "$(winpath "$log")" "${check[@]:1}" || fail "the copies, playlists, library file or $log are not as expected"
 # No click: the end of the run must have given the main window its keyboard back.
 xdotool key ctrl+a
 ticked=$(cwine "$b/tests/ui/savanto_probe.exe" ticked $tracks 20) || fail "Ctrl+A after the run did nothing: $ticked"
+if [ "$start" = "$program" ]; then
+  title=$(sed -n 's/^Title=\(.*\)$/\1/p' "$src/help/savanto.hhp" | tr -d '\r')
+  xactivate "$window" && xdotool key F1 && xwait_window "$title" 60 >/dev/null || fail "F1: no help from $program"
+fi
 cwine "$b/tests/ui/savanto_probe.exe" close >/dev/null || true
 for _ in $(seq 1 300); do kill -0 "$savanto_pid" 2>/dev/null || break; sleep 0.1; done
 if [ "$mode" = playlists ]; then
