@@ -65,5 +65,7 @@ function(savanto_fuzz_target name)
                    -runs=${SAVANTO_FUZZ_RUNS} -seed=1)
   set_tests_properties(native.${name} PROPERTIES ENVIRONMENT "${SAVANTO_TEST_ENV};FUZZ_FRESH=1" LABELS fuzz)
 endfunction()
-savanto_fuzz_target(fuzz_itunesdb ${PROJECT_SOURCE_DIR}/tests/fuzz/native_support.cpp
-                    ${PROJECT_SOURCE_DIR}/tools/ipodgen/db_builder.cpp)
+foreach(target fuzz_itunesdb fuzz_play_counts)
+  savanto_fuzz_target(${target} ${PROJECT_SOURCE_DIR}/tests/fuzz/native_support.cpp
+                      ${PROJECT_SOURCE_DIR}/tools/ipodgen/db_builder.cpp)
+endforeach()

@@ -1,6 +1,9 @@
-// make_fuzz_corpus FOLDER
-// Writes the seed databases into FOLDER, each as an iTunesDB (NAME.itunesdb)
-// and compressed as an iTunesCDB (NAME.itunescdb): the fuzz targets' corpus.
+// make_fuzz_corpus DATABASE_FOLDER PLAY_COUNTS_FOLDER
+// Writes the fuzz targets' corpus: the seed databases, each as an iTunesDB
+// (NAME.itunesdb) and compressed as an iTunesCDB (NAME.itunescdb), and Play
+// Counts files for the six tracks of the small sample, with an entry for each
+// and for the first three.
+#include "ipodgen/sample_ipod.h"
 #include "ipodgen/seed_databases.h"
 
 #include <cstdio>
@@ -10,8 +13,8 @@ using namespace ipodgen;
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 2) {
-        fwprintf(stderr, L"usage: make_fuzz_corpus FOLDER\n");
+    if (argc != 3) {
+        fwprintf(stderr, L"usage: make_fuzz_corpus DATABASE_FOLDER PLAY_COUNTS_FOLDER\n");
         return 2;
     }
     const struct {
@@ -29,6 +32,13 @@ int wmain(int argc, wchar_t** argv)
             fwprintf(stderr, L"cannot write %ls in %ls\n", seed.name, argv[1]);
             return 1;
         }
+    }
+    std::vector<SamplePlays> plays = SamplePlayCounts(SampleTracks(6));
+    const std::wstring playCounts = std::wstring(argv[2]) + L"\\";
+    if (!WriteBytes(playCounts + L"six-entries", PlayCountsBytes(plays)) ||
+        !WriteBytes(playCounts + L"three-entries", PlayCountsBytes({plays.begin(), plays.begin() + 3}))) {
+        fwprintf(stderr, L"cannot write in %ls\n", argv[2]);
+        return 1;
     }
     return 0;
 }

@@ -28,6 +28,7 @@ public:
     // drops: once it has, another scan may replace the entries.
     int32_t Scan(wchar_t* firstLetter = nullptr);
     const wchar_t* GetSelectedRoot() const;   // valid until the next scan
+    const wchar_t* GetSelectedName() const;   // the same; null when the iPod has no name
     const std::vector<std::unique_ptr<IpodEntry>>& Entries() const { return m_entries; }
 
     // The guard that keeps a second scan out; exposed so that a caller can
@@ -37,6 +38,7 @@ public:
 private:
     void EmptySelector();
     void FillSelector();
+    const IpodEntry* SelectedEntry() const;
 
     std::vector<std::unique_ptr<IpodEntry>> m_entries;
     HWND m_selector = nullptr;

@@ -11,6 +11,7 @@
 #include "settings/preferences_dialog.h"
 #include "settings/settings.h"
 #include "ui/about_dialog.h"
+#include "ui/dpi_change.h"
 #include "ui/list_commands.h"
 #include "ui/main_parts.h"
 #include "ui/menu_commands.h"
@@ -52,6 +53,7 @@ void SetUpViews(HWND window)
     g_ipodList.AttachSelector(GetDlgItem(window, IDC_IPOD_SELECTOR));
     g_hTooltip = CreateMainTooltips(window);
     ShowWritePlaylistsCheck(window);
+    ShowWriteLibraryFileCheck(window);
 }
 
 void BindLibrary(HWND window)
@@ -77,6 +79,7 @@ void SetUpLayout(HWND window)
     RECT outer;
     GetWindowRect(window, &outer);
     g_minTrackSize = {outer.right - outer.left, outer.bottom - outer.top};
+    PrepareMainWindowDpi(window);
     g_layout.Attach(window);
     g_layout.AddControl(IDC_MEDIA_LIST, 0, 0, 1, 1);
     g_layout.AddControl(IDC_PLAYLIST_TREE, 0, 0, 0, 1);
@@ -114,6 +117,14 @@ INT_PTR OnSize(WPARAM sizeType)
         return FALSE;
     SendMessageW(g_hStatusBar, WM_SIZE, 0, 0);
     g_layout.Apply();
+    return TRUE;
+}
+
+// wParam holds the new DPI (the same for x and y), lParam the rectangle the
+// system suggests for the window at that scale.
+INT_PTR OnDpiChanged(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    OnMainWindowDpiChanged(window, LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
     return TRUE;
 }
 
@@ -251,6 +262,9 @@ INT_PTR OnCommand(HWND window, int id, int notification)
     case IDM_WRITE_PLAYLISTS:
         ToggleWritePlaylists(window);
         break;
+    case IDM_WRITE_LIBRARY_FILE:
+        ToggleWriteLibraryFile(window);
+        break;
     case IDM_PREFERENCES:
         OpenPreferences(window);
         break;
@@ -328,6 +342,8 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return OnSize(wParam);
     case WM_GETMINMAXINFO:
         return OnGetMinMaxInfo(lParam);
+    case WM_DPICHANGED:
+        return OnDpiChanged(window, wParam, lParam);
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
