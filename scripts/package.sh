@@ -40,9 +40,7 @@ Requirements
 Installing
   Unpack this archive into a folder of its own, for example
   C:\\Program Files\\Savanto, and start Savanto.exe. Nothing else is needed.
-  Keep help.chm beside Savanto.exe: Help topics (F1) opens help.chm from the
-  folder Savanto was started from, so a shortcut to Savanto must have that
-  folder as its "Start in" folder.
+  Keep help.chm beside Savanto.exe, where Help topics (F1) finds it.
 
 Files
   Savanto.exe   the program
@@ -50,14 +48,16 @@ Files
   ReadMe.txt    this file
 
 Savanto writes transfer_log.txt, the list of what the last copy did, into
-the folder it was started from, and keeps its preferences in the registry
-under HKEY_CURRENT_USER\\Software\\Quillmere\\Savanto.
+the folder it was started from; when it may not write there (as in
+C:\\Program Files), into %LOCALAPPDATA%\\Savanto\\transfer_log.txt. It keeps
+its preferences in the registry under
+HKEY_CURRENT_USER\\Software\\Quillmere\\Savanto.
 
 Removing
   Delete the folder. To remove the preferences too, delete the registry key
-  above.
+  above, and the folder %LOCALAPPDATA%\\Savanto if there is one.
 
-Home page: http://www.quillmere.com/savanto
+Home page: https://www.quillmere.com/savanto
 TEXT
 
 mkdir -p dist

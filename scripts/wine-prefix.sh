@@ -179,3 +179,23 @@ xwait_gone() {  # xwait_gone <title> <seconds>
   done
   return 1
 }
+
+# --- RAM disks: drives that fill up or refuse writes, as real ones do ---
+# Root writes through a folder's mode, so a place that refuses writes must be
+# a file system mounted read-only. Mounting needs root (CAP_SYS_ADMIN): a
+# caller that cannot mount skips what needs the disk.
+
+ramdisk_mount() {  # ramdisk_mount <folder> <size, as 32m>: an empty tmpfs there; fails when not allowed
+  mkdir -p "$1"
+  mount -t tmpfs -o "size=$2,mode=0755" savanto-ramdisk "$1" 2>/dev/null
+}
+
+ramdisk_readonly() {  # ramdisk_readonly <folder>: keeps what it holds, takes no more writes
+  mount -o remount,ro "$1"
+}
+
+# Lazily: a program that still has its current directory there must not
+# keep the disk from going; a folder that is no mount is left alone.
+ramdisk_unmount() {  # ramdisk_unmount <folder>
+  if mountpoint -q "$1" 2>/dev/null; then umount -l "$1" 2>/dev/null || true; fi
+}

@@ -406,7 +406,7 @@ public:
     void SetCounterText(const wchar_t*) override {}
     void SetNameText(const wchar_t*) override {}
     void SetElapsedText(const wchar_t*) override {}
-    void ClearRowChecks() override {}
+    void ShowRowChecks() override {}
     void CloseDialog() override {}
 
 private:
@@ -548,7 +548,10 @@ void BenchRunFiles(const std::wstring& folder, const std::wstring& dbPath)
     const std::wstring destination = folder + L"\\run files\\";
     std::vector<TrackCopy> copies;
     const double formMs = BestMs(
-        [&] { copies = FormTrackCopies(destination.c_str(), settings_defaults::kNamingConvertion, library.tracks); });
+        [&] {
+            const DestinationNames names(destination.c_str(), settings_defaults::kNamingConvertion, library.tracks);
+            copies = FormTrackCopies(names, library.tracks);
+        });
     std::set<std::wstring> folders;
     for (const TrackCopy& copy : copies) {
         const std::wstring parent = copy.onDisk.substr(0, copy.onDisk.rfind(L'\\'));

@@ -1,9 +1,10 @@
 // make_sample_ipod FOLDER [--tracks N] [--name TEXT | --no-device-info]
-//                         [--label TEXT] [--no-media] [--media-bytes N] [--compressed]
+//                         [--label TEXT] [--no-media] [--media-bytes N] [--compressed] [--awkward]
 // Fills FOLDER as a simulated iPod volume. --label writes Wine's volume label
 // file, so the folder mapped as a drive letter reports that label.
 // --compressed writes the database as newer iPods do: iTunesCDB, compressed,
-// beside a zero-byte iTunesDB.
+// beside a zero-byte iTunesDB. --awkward gives the last six tracks names
+// that are hard to write on Windows (ipodgen::AwkwardTracks).
 #include "ipodgen/sample_ipod.h"
 
 #include <windows.h>
@@ -17,7 +18,8 @@ namespace {
 int Usage()
 {
     fwprintf(stderr, L"usage: make_sample_ipod FOLDER [--tracks N] [--name TEXT | --no-device-info]\n"
-                     L"                        [--label TEXT] [--no-media] [--media-bytes N] [--compressed]\n");
+                     L"                        [--label TEXT] [--no-media] [--media-bytes N] [--compressed]\n"
+                     L"                        [--awkward]\n");
     return 2;
 }
 
@@ -45,6 +47,8 @@ int wmain(int argc, wchar_t** argv)
             options.mediaFiles = false;
         else if (arg == L"--compressed")
             options.compressedDatabase = true;
+        else if (arg == L"--awkward")
+            options.awkwardNames = true;
         else if (arg == L"--media-bytes" && hasValue)
             options.mediaBytes = static_cast<uint32_t>(_wtoi(argv[++i]));
         else

@@ -106,6 +106,20 @@ bool TemporaryPathFor(const wchar_t* destination, wchar_t (&path)[kPathCapacity]
     return false;
 }
 
+bool IsDiskFullError(DWORD error) { return error == ERROR_HANDLE_DISK_FULL || error == ERROR_DISK_FULL; }
+
+std::wstring FailedRunMessage(const FailedRunReport& report)
+{
+    const std::wstring count =
+        std::to_wstring(report.failed) + L" of " + std::to_wstring(report.items) + L" tracks could not be copied.";
+    std::wstring text = report.diskFull ? L"The destination disk is full: " + count : count;
+    // Once the iPod is gone its tracks are no longer listed, ticked or not.
+    text += report.ipodRemoved ? L"\nThe iPod was removed during the copy." : L"\nThey are still ticked.";
+    text += report.logPath.empty() ? std::wstring(L" No transfer log could be written.")
+                                   : L" The transfer log lists why:\n" + report.logPath;
+    return text;
+}
+
 bool FileExists(const wchar_t* path)
 {
     // No "insert a disk" box for an iPod that went away. GetFileAttributesW,
@@ -192,6 +206,13 @@ void UntickRun(CopyJob& job)
         track->isChecked = 0;
 }
 
+// A failed track stays ticked, so the next Copy tries it again.
+void UntickDone(CopyJob& job)
+{
+    for (size_t i = 0; i < job.copyList.size(); ++i)
+        job.copyList[i]->isChecked = i < job.outcomes.size() && job.outcomes[i] == CopyOutcome::Failed;
+}
+
 }  // namespace
 
 // --- Preparing, cancelling --------------------------------------------------
@@ -214,8 +235,10 @@ void PrepareCopyRun(CopyJob& job, std::vector<TrackEntry*> tracks, std::unique_p
 {
     WaitForCopyWorker(job);
     job.copyList = std::move(tracks);
-    job.outcomes.assign(job.copyList.size(), CopyOutcome::NotReached);
     job.library = LibrarySource();
+    job.names.reset();
+    job.diskFull = false;
+    job.outcomes.assign(job.copyList.size(), CopyOutcome::NotReached);
     job.paused = 0;
     job.cancelled = 0;
     job.itemCount = static_cast<int32_t>(std::min<size_t>(job.copyList.size(), INT32_MAX));
@@ -247,7 +270,27 @@ void CancelCopyRun(CopyJob& job)
     // used (and the library reloaded) before it has finished its last step.
     UntickRun(job);
     if (job.host)
-        job.host->ClearRowChecks();
+        job.host->ShowRowChecks();
+}
+
+const DestinationNames& JobDestinationNames(CopyJob& job, const std::wstring& rule)
+{
+    if (!job.names || job.names->Rule() != rule || job.names->Folder() != job.destinationFolder) {
+        std::vector<const TrackEntry*> tracks = job.library.tracks;
+        if (tracks.empty())
+            tracks.assign(job.copyList.begin(), job.copyList.end());
+        job.names = std::make_unique<DestinationNames>(job.destinationFolder, rule.c_str(), tracks);
+    }
+    return *job.names;
+}
+
+bool FailedRunOf(CopyJob& job, FailedRunReport& report)
+{
+    CopyJobUiLock guard(job);
+    report.failed = static_cast<int>(std::count(job.outcomes.begin(), job.outcomes.end(), CopyOutcome::Failed));
+    report.items = job.itemCount;
+    report.diskFull = job.diskFull;
+    return job.runEnded && !job.cancelled && report.failed > 0;
 }
 
 // --- The worker -------------------------------------------------------------
@@ -258,7 +301,7 @@ namespace {
 struct ItemPlan {
     int number = 0;   // 1-based
     wchar_t source[kPathCapacity] = {};
-    ItemDestination destination;   // shown in the log; onDisk for the file system
+    ItemDestination destination;
     bool skipIfExists = false;
     const wchar_t* problem = nullptr;
 };
@@ -271,7 +314,7 @@ bool PlanItem(CopyJob& job, CopyJobHost& host, ItemPlan& plan)
     const TrackEntry& track = *job.copyList[job.position];
     plan.number = job.position + 1;
     plan.skipIfExists = host.TransferOverwrite() == 1;
-    const bool fits = FormItemDestination(job.destinationFolder, host.RenamingRule().c_str(), track, plan.destination);
+    const bool fits = JobDestinationNames(job, host.RenamingRule()).Find(&track, plan.destination);
     wchar_t root[kPathCapacity];
     if (!host.SourceRoot(root))
         plan.problem = L"no iPod selected";
@@ -302,6 +345,12 @@ void EndItem(CopyJob& job, CopyOutcome outcome)
     ++job.position;
 }
 
+void EndFailedItem(CopyJob& job, DWORD error)
+{
+    job.diskFull = job.diskFull || IsDiskFullError(error);
+    EndItem(job, CopyOutcome::Failed);
+}
+
 // Opens the source and the file the item is written to. On failure the
 // reason and the system's error code are returned; nothing was written.
 const wchar_t* OpenItemFiles(CopyItem& item, const wchar_t* source, DWORD& error)
@@ -324,9 +373,9 @@ const wchar_t* OpenItemFiles(CopyItem& item, const wchar_t* source, DWORD& error
 // Ends the current item without keeping its file; the run goes on.
 void FailCurrentItem(CopyJob& job, CopyJobHost& host, const wchar_t* reason, DWORD error)
 {
-    const std::wstring line = FailureLine(job.currentItem->shownPath, reason, error);
+    const std::wstring line = FailureLine(job.currentItem->destinationPath, reason, error);
     job.currentItem.reset();
-    EndItem(job, CopyOutcome::Failed);
+    EndFailedItem(job, error);
     ReportUnlessCancelled(job, [&] { host.Log(line.c_str()); });
 }
 
@@ -372,29 +421,25 @@ void StartNextItem(CopyJob& job, CopyJobHost& host)
     ItemPlan plan;
     if (!PlanItem(job, host, plan))
         return;
-    const ItemDestination& destination = plan.destination;
+    const wchar_t* path = plan.destination.written.path.c_str();
     std::vector<std::wstring> lines;
-    if (plan.problem && !destination.shown[0]) {
-        lines.push_back(FailureLine(destination.expandedName.c_str(), plan.problem, 0));
-        EndItem(job, CopyOutcome::Failed);
-    } else if (plan.problem) {
-        lines.push_back(FailureLine(destination.shown, plan.problem, 0));
-        EndItem(job, CopyOutcome::Failed);
+    if (plan.problem) {
+        lines.push_back(FailureLine(path[0] ? path : plan.destination.expandedName.c_str(), plan.problem, 0));
+        EndFailedItem(job, 0);
     } else {
-        CreateDestinationFolder(destination.onDisk);
-        if (plan.skipIfExists && FileExists(destination.onDisk)) {
-            lines.push_back(PathLine(kLogIgnore, destination.shown));
+        CreateDestinationFolder(path);
+        if (plan.skipIfExists && FileExists(path)) {
+            lines.push_back(PathLine(kLogIgnore, path));
             EndItem(job, CopyOutcome::SkippedExisting);
         } else {
             auto item = std::make_unique<CopyItem>();
-            StringCchCopyW(item->destinationPath, kPathCapacity, destination.onDisk);
-            StringCchCopyW(item->shownPath, kPathCapacity, destination.shown);
+            StringCchCopyW(item->destinationPath, kPathCapacity, path);
             DWORD error = 0;
             const wchar_t* failure = OpenItemFiles(*item, plan.source, error);
-            lines.push_back(PathLine(kLogCopying, destination.shown));
+            lines.push_back(PathLine(kLogCopying, path));
             if (failure) {
-                lines.push_back(FailureLine(destination.shown, failure, error));
-                EndItem(job, CopyOutcome::Failed);   // the item's destructor removes what it created
+                lines.push_back(FailureLine(path, failure, error));
+                EndFailedItem(job, error);   // the item's destructor removes what it created
             } else {
                 job.currentItem = std::move(item);
             }
@@ -434,9 +479,11 @@ void FinishCopyRun(CopyJob& job, CopyJobHost& host)
     job.runEnded = true;
     if (job.cancelled)
         return;   // the cancel has unticked everything and closed the dialog
-    UntickRun(job);
+    UntickDone(job);
     job.copyList.clear();
-    host.ClearRowChecks();
+    job.library = LibrarySource();
+    job.names.reset();
+    host.ShowRowChecks();
     host.CloseDialog();
 }
 
@@ -450,15 +497,14 @@ void UpdateElapsedTime(CopyJob& job, CopyJobHost& host)
     ReportUnlessCancelled(job, [&] { host.SetElapsedText(text.c_str()); });
 }
 
-std::vector<TrackCopy> FormTrackCopies(const wchar_t* folder, const wchar_t* rule,
-                                       const std::vector<const TrackEntry*>& tracks)
+std::vector<TrackCopy> FormTrackCopies(const DestinationNames& names, const std::vector<const TrackEntry*>& tracks)
 {
     std::vector<TrackCopy> copies(tracks.size());
     ItemDestination destination;
     for (size_t i = 0; i < tracks.size(); ++i) {
-        if (tracks[i] && FormItemDestination(folder, rule, *tracks[i], destination)) {
-            copies[i].onDisk = destination.onDisk;
-            copies[i].relativeStart = destination.relativeStart;
+        if (tracks[i] && names.Find(tracks[i], destination)) {
+            copies[i].onDisk = destination.written.path;
+            copies[i].relativeStart = destination.written.relativeStart;
         }
     }
     return copies;
@@ -474,7 +520,7 @@ bool FormRunCopies(CopyJob& job, CopyJobHost& host, wchar_t (&folder)[kPathCapac
     if (job.cancelled || !job.library.WritesAnything())
         return false;
     StringCchCopyW(folder, kPathCapacity, job.destinationFolder);
-    copies = FormTrackCopies(folder, host.RenamingRule().c_str(), job.library.tracks);
+    copies = FormTrackCopies(JobDestinationNames(job, host.RenamingRule()), job.library.tracks);
     return true;
 }
 

@@ -4,6 +4,7 @@
 // its own. The progress dialog prepares and starts it; the worker reports
 // through a CopyJobHost, which in the program is the dialog and the main
 // window, and in tests a recorder.
+#include "backup/destination_path.h"
 #include "backup/library_source.h"
 #include "db/file_handle.h"
 #include "db/scoped_handle.h"
@@ -51,6 +52,20 @@ bool TemporaryPathFor(const wchar_t* destination, wchar_t (&path)[kPathCapacity]
 std::wstring FailureLine(const wchar_t* path, const wchar_t* reason, DWORD error);
 std::wstring PathLine(const wchar_t* format, const wchar_t* path);
 
+// What the user is told after a run that was not cancelled and had failures.
+struct FailedRunReport {
+    int failed = 0;          // items whose copy failed
+    int items = 0;           // items of the run
+    bool diskFull = false;   // at least one failed because the destination disk was full
+    std::wstring logPath;    // the transfer log's full path; empty when none could be written
+    bool ipodRemoved = false;   // the iPod went away during the run
+};
+// True for the system's two "disk full" errors.
+bool IsDiskFullError(DWORD error);
+// The message box's text: the count, a note that the tracks are still ticked
+// (or that the iPod went away) and where the log is, or that there is none.
+std::wstring FailedRunMessage(const FailedRunReport& report);
+
 // True when a file or folder of that name exists. Wildcards are not expanded.
 bool FileExists(const wchar_t* path);
 // Creates every missing folder of `path`. Failures are left to the file's
@@ -78,8 +93,9 @@ public:
     virtual void SetCounterText(const wchar_t* text) = 0;
     virtual void SetNameText(const wchar_t* text) = 0;
     virtual void SetElapsedText(const wchar_t* text) = 0;
-    // Clears every row's check box in the media list and refreshes the counts.
-    virtual void ClearRowChecks() = 0;
+    // Shows each track's tick in its rows of the media list and refreshes the counts.
+    virtual void ShowRowChecks() = 0;
+    // Ends the dialog with 0, on the dialog's own thread.
     virtual void CloseDialog() = 0;
 };
 
@@ -96,8 +112,7 @@ struct CopyItem {
     uint32_t bytesCopied = 0;
     FileHandle source;
     FileHandle destination;
-    wchar_t destinationPath[kPathCapacity] = {};   // as handed to the file system
-    wchar_t shownPath[kPathCapacity] = {};         // as the log names it
+    wchar_t destinationPath[kPathCapacity] = {};
     wchar_t writePath[kPathCapacity] = {};   // the temporary name, or the destination itself
     bool written = false;                    // writePath was created by this item
     bool complete = false;                   // renamed into place: keep it
@@ -118,7 +133,11 @@ struct CopyJob {
 
     std::vector<TrackEntry*> copyList;   // points into the library, owns nothing
     std::vector<CopyOutcome> outcomes;   // one per item of copyList
-    LibrarySource library;   // set after PrepareCopyRun: what the files beside the copies describe
+    // Set after PrepareCopyRun: every track of the library, in its order (the
+    // copies' names are chosen over all of them; none: over the copy list
+    // alone), and what the files beside the copies describe.
+    LibrarySource library;
+    std::unique_ptr<DestinationNames> names;   // made at the run's first item
     int32_t itemCount = 0;
     int32_t position = 0;
     std::unique_ptr<CopyItem> currentItem;
@@ -136,6 +155,7 @@ struct CopyJob {
     // none of them again.
     ScopedKernelHandle lock;
     bool runEnded = false;   // the worker has made its final reports
+    bool diskFull = false;   // an item failed for a full destination disk
 };
 
 extern CopyJob g_copyJob;
@@ -181,6 +201,13 @@ constexpr DWORD kCopyWorkerExitWaitMs = 5000;
 // True when no worker runs any more.
 bool WaitForCopyWorkerBeforeExit(CopyJob& job, DWORD timeoutMs);
 
+// The names of the job's copies, made for `rule` on first use. Under the job's lock.
+const DestinationNames& JobDestinationNames(CopyJob& job, const std::wstring& rule);
+
+// After the run ended without a cancel: what the user must be told, or
+// false when every item was copied or skipped. Reads the job under its lock.
+bool FailedRunOf(CopyJob& job, FailedRunReport& report);
+
 // Makes the job ready for a new run with `tracks`: waits for the previous
 // worker to end, then resets the list, counters and flags. User-interface thread.
 void PrepareCopyRun(CopyJob& job, std::vector<TrackEntry*> tracks, std::unique_ptr<CopyJobHost> host);
@@ -197,10 +224,9 @@ void CopyNextChunk(CopyJob& job, CopyJobHost& host, BYTE* chunk);
 void FinishCopyRun(CopyJob& job, CopyJobHost& host);
 void UpdateElapsedTime(CopyJob& job, CopyJobHost& host);
 
-// Where each of `tracks` is copied under `folder` by `rule`, formed as the
-// copy forms it: the one place that says where a track's copy is.
-std::vector<TrackCopy> FormTrackCopies(const wchar_t* folder, const wchar_t* rule,
-                                       const std::vector<const TrackEntry*>& tracks);
+// Where each of `tracks` is copied, by the names the copy itself uses: the
+// one place that says where a track's copy is.
+std::vector<TrackCopy> FormTrackCopies(const DestinationNames& names, const std::vector<const TrackEntry*>& tracks);
 // The end of a completed run: writes the playlist and library files asked
 // for, one log line each. Writes nothing more once the run is cancelled.
 void WriteRunFiles(CopyJob& job, CopyJobHost& host);

@@ -2,6 +2,7 @@
 
 #include "backup/playlist_file.h"
 #include "backup/transfer_log.h"
+#include "backup/transfer_log_place.h"
 #include "device/ipod_list.h"
 #include "library/app_globals.h"
 #include "library/media_library.h"
@@ -45,18 +46,22 @@ void DialogCopyHost::SetNameText(const wchar_t* text) { SetDlgItemTextW(m_dialog
 
 void DialogCopyHost::SetElapsedText(const wchar_t* text) { SetDlgItemTextW(m_dialog, IDC_ELAPSED_TIME, text); }
 
-void DialogCopyHost::ClearRowChecks()
+void DialogCopyHost::ShowRowChecks()
 {
-    LVITEMW item = {};
-    item.stateMask = LVIS_STATEIMAGEMASK;
-    item.state = INDEXTOSTATEIMAGEMASK(1);
-    if (g_hMainWnd)
-        SendDlgItemMessageW(g_hMainWnd, IDC_MEDIA_LIST, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
-                            reinterpret_cast<LPARAM>(&item));
+    if (g_pLibrary)
+        g_pLibrary->RunOnViewThread([] { g_pLibrary->ShowChecks(); });
     UpdateStatusCounts();
 }
 
-void DialogCopyHost::CloseDialog() { EndDialog(m_dialog, 0); }
+void DialogCopyHost::CloseDialog()
+{
+    // EndDialog belongs to the dialog's own thread, which is the views'
+    // thread: called from the worker it leaves the main window inactive, its
+    // shortcuts dead until it is clicked.
+    const HWND dialog = m_dialog;
+    if (!g_pLibrary || !g_pLibrary->RunOnViewThread([dialog] { EndDialog(dialog, 0); }))
+        EndDialog(dialog, 0);
+}
 
 // --- The dialog ----------------------------------------------------------------
 
@@ -71,18 +76,21 @@ void CollectLibraryTracks(std::vector<TrackEntry*>& tracks)
         g_pLibrary->GetCheckedTracks(tracks);
 }
 
-// Only when an option is on: with both off a run writes nothing but the copies.
+// Every track, for the copies' names; the rest only when an option is on:
+// with both off a run writes nothing but the copies.
 LibrarySource CollectLibrarySource()
 {
     LibrarySource source;
-    source.writePlaylists = g_settings.WritePlaylists != 0;
-    source.writeLibrary = g_settings.WriteLibraryFile != 0;
-    if (!source.WritesAnything() || !g_pLibrary)
-        return LibrarySource();
+    if (!g_pLibrary)
+        return source;
     const CMediaLibrary& library = *g_pLibrary;
     source.tracks.reserve(library.Tracks().size());
     for (const auto& track : library.Tracks())
         source.tracks.push_back(track.get());
+    source.writePlaylists = g_settings.WritePlaylists != 0;
+    source.writeLibrary = g_settings.WriteLibraryFile != 0;
+    if (!source.WritesAnything())
+        return source;
     source.playlists = CollectPlaylistSources(
         library.Playlists(), [&library](uint32_t trackId) { return library.FindTrackPosition(trackId); });
     source.persistentId = library.PersistentId();
@@ -98,7 +106,7 @@ INT_PTR OnInitDialog(HWND dialog, const CopyDialogSources* sources)
     // The worker of a cancelled run may still be ending its last step; the
     // job (and the log it reports to) is shared, so let it end first.
     WaitForCopyWorker(g_copyJob);
-    g_log.Open(kTransferLogFileName);
+    OpenTransferLog(g_log);
 
     std::vector<TrackEntry*> tracks;
     if (sources && sources->collectTracks)

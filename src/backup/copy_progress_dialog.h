@@ -28,7 +28,7 @@ public:
     void SetCounterText(const wchar_t* text) override;
     void SetNameText(const wchar_t* text) override;
     void SetElapsedText(const wchar_t* text) override;
-    void ClearRowChecks() override;
+    void ShowRowChecks() override;
     void CloseDialog() override;
 
 protected:

@@ -1,5 +1,6 @@
 #include "backup/playlist_file.h"
 
+#include "backup/destination_path.h"
 #include "backup/renaming_rule.h"
 
 #include <windows.h>
@@ -98,7 +99,7 @@ std::wstring PlaylistFileText(const PlaylistSource& playlist, const std::vector<
 
 std::wstring PlaylistFileNames::Claim(const wchar_t* playlistName)
 {
-    const std::wstring base = FileSystemComponent(CleanFileName(playlistName));
+    const std::wstring base = WithoutDeviceName(FileSystemComponent(CleanFileName(playlistName)));
     std::wstring name = base;
     for (int number = 2; IsTaken(name); ++number)
         name = base + L" (" + std::to_wstring(number) + L")";

@@ -12,11 +12,15 @@ const wchar_t kRenamingRuleHelp[] =
     L" <title> - insets the song title\n"
     L" <artist> - inserts the artist name\n"
     L" <album> - inserts the album name\n"
-    L" <track> - inserts the track number";
+    L" <track> - inserts the track number\n"
+    L" <albumartist> - inserts the album artist, else the artist name\n"
+    L" <year> - inserts the year\n"
+    L" <disc> - inserts the disc number\n"
+    L" <composer> - inserts the composer name";
 
 namespace {
 
-enum class Keyword { None, Album, Artist, Title, Track };
+enum class Keyword { None, Album, Artist, Title, Track, AlbumArtist, Year, Disc, Composer };
 
 struct KeywordText {
     const wchar_t* text;
@@ -30,6 +34,10 @@ constexpr KeywordText kKeywords[] = {
     {L"<artist>", 8, Keyword::Artist},
     {L"<title>", 7, Keyword::Title},
     {L"<track>", 7, Keyword::Track},
+    {L"<albumartist>", 13, Keyword::AlbumArtist},
+    {L"<year>", 6, Keyword::Year},
+    {L"<disc>", 6, Keyword::Disc},
+    {L"<composer>", 10, Keyword::Composer},
 };
 
 // Only A to Z fold: rules saved by earlier versions must keep matching the
@@ -64,6 +72,12 @@ void AppendTag(std::wstring& name, const OwnedText& value, const wchar_t* whenAb
     name += value ? CleanFileName(value.get()) : std::wstring(whenAbsent);
 }
 
+void AppendNumber(std::wstring& name, int32_t value)
+{
+    if (value > 0)
+        name += std::to_wstring(value);
+}
+
 void AppendKeyword(std::wstring& name, Keyword keyword, const TrackEntry& track)
 {
     switch (keyword) {
@@ -77,90 +91,30 @@ void AppendKeyword(std::wstring& name, Keyword keyword, const TrackEntry& track)
         AppendTag(name, track.title, kUntitled);
         break;
     case Keyword::Track:
-        if (track.trackNumber > 0)
-            name += std::to_wstring(track.trackNumber);
+        AppendNumber(name, track.trackNumber);
+        break;
+    case Keyword::AlbumArtist:
+        // Compilations are kept together under their album artist.
+        AppendTag(name, track.albumArtist ? track.albumArtist : track.artist, kUnknownArtist);
+        break;
+    case Keyword::Year:
+        AppendNumber(name, track.year);
+        break;
+    case Keyword::Disc:
+        AppendNumber(name, track.discNumber);
+        break;
+    case Keyword::Composer:
+        AppendTag(name, track.composer, kUnknownComposer);
         break;
     case Keyword::None:
         break;
     }
 }
 
+// Control characters are refused in names by Windows and Wine alike.
 bool IsCleanedCharacter(wchar_t c)
 {
-    return wcschr(L"\\/:*?\"<>|", c) != nullptr && c != L'\0';
-}
-
-// "." and ".." are read by the path functions as "here" and "the parent", so
-// a tag of ".." could send the copy above the chosen folder.
-void NeutraliseDotComponent(std::wstring& path, size_t begin, size_t end)
-{
-    if (begin == end)
-        return;
-    for (size_t i = begin; i < end; ++i) {
-        if (path[i] != L'.')
-            return;
-    }
-    path.replace(begin, end - begin, end - begin, L'_');
-}
-
-std::wstring NeutraliseDotComponents(std::wstring path)
-{
-    size_t begin = 0;
-    for (;;) {
-        const size_t end = path.find(L'\\', begin);
-        NeutraliseDotComponent(path, begin, end == std::wstring::npos ? path.size() : end);
-        if (end == std::wstring::npos)
-            return path;
-        begin = end + 1;
-    }
-}
-
-// The location comes from the iPod's database; a "/" or ":" in what follows
-// its last dot would otherwise reach CreateFileW as a separator or a stream.
-std::wstring SourceExtension(const wchar_t* location)
-{
-    if (!location)
-        return std::wstring();
-    return CleanFileName(PathFindExtensionW(location));
-}
-
-// Joins as PathAppendW does (leading separators of the name dropped, exactly
-// one "\\" between folder and name) but without its canonicalisation, which
-// reads any component that begins with ".." as a step up: under it an album
-// "...And Justice" would land beside the destination folder instead of in it.
-bool JoinFolderAndName(const wchar_t* folder, const std::wstring& name, wchar_t (&joined)[kPathCapacity])
-{
-    const size_t skip = name.find_first_not_of(L'\\');
-    const wchar_t* relative = name.c_str() + (skip == std::wstring::npos ? name.size() : skip);
-    if (FAILED(StringCchCopyW(joined, kPathCapacity, folder)))
-        return false;
-    const size_t folderLength = wcslen(joined);
-    if (folderLength > 0 && joined[folderLength - 1] != L'\\' && FAILED(StringCchCatW(joined, kPathCapacity, L"\\")))
-        return false;
-    return SUCCEEDED(StringCchCatW(joined, kPathCapacity, relative));
-}
-
-// Where the part below the folder begins in a path that JoinFolderAndName made.
-size_t JoinedFolderLength(const wchar_t* folder)
-{
-    const size_t length = wcslen(folder);
-    return (length > 0 && folder[length - 1] != L'\\') ? length + 1 : length;
-}
-
-// An empty component (a doubled separator, or nothing after a last one) is
-// read by the file system as no component at all, so it stays as it is.
-std::wstring FileSystemComponents(const wchar_t* relative)
-{
-    std::wstring result;
-    for (const wchar_t* begin = relative;;) {
-        const wchar_t* end = wcschr(begin, L'\\');
-        const std::wstring component = end ? std::wstring(begin, end) : std::wstring(begin);
-        result += component.empty() ? component : FileSystemComponent(component);
-        if (!end)
-            return result;
-        result += L'\\';
-        begin = end + 1;
-    }
+    return (c >= 0x01 && c <= 0x1F) || (wcschr(L"\\/:*?\"<>|", c) != nullptr && c != L'\0');
 }
 
 }  // namespace
@@ -171,27 +125,6 @@ std::wstring FileSystemComponent(const std::wstring& component)
         return std::wstring(component.size(), L'_');
     const size_t last = component.find_last_not_of(L". ");
     return last == std::wstring::npos ? std::wstring(L"_") : component.substr(0, last + 1);
-}
-
-bool FormItemDestination(const wchar_t* folder, const wchar_t* rule, const TrackEntry& track,
-                         ItemDestination& destination)
-{
-    destination.expandedName = ApplyRenamingRule(rule, track);
-    destination.onDisk[0] = L'\0';
-    destination.relativeStart = 0;
-    if (!FormDestinationPath(folder, destination.expandedName, track.location.get(), destination.shown))
-        return false;
-    // Trimming never lengthens a component, so the result fits where `shown` did.
-    const size_t start = JoinedFolderLength(folder);
-    const std::wstring onDisk =
-        std::wstring(destination.shown, start) + FileSystemComponents(destination.shown + start);
-    if (FAILED(StringCchCopyW(destination.onDisk, kPathCapacity, onDisk.c_str()))) {
-        destination.shown[0] = L'\0';
-        destination.onDisk[0] = L'\0';
-        return false;
-    }
-    destination.relativeStart = start;
-    return true;
 }
 
 std::wstring CleanFileName(const wchar_t* value)
@@ -220,17 +153,4 @@ std::wstring ApplyRenamingRule(const wchar_t* rule, const TrackEntry& track)
         ++at;
     }
     return name;
-}
-
-bool FormDestinationPath(const wchar_t* folder, const std::wstring& expandedName, const wchar_t* location,
-                         wchar_t (&destination)[kPathCapacity])
-{
-    destination[0] = L'\0';
-    if (!folder)
-        return false;
-    wchar_t path[kPathCapacity];
-    if (!JoinFolderAndName(folder, NeutraliseDotComponents(expandedName), path) ||
-        FAILED(StringCchCatW(path, kPathCapacity, SourceExtension(location).c_str())))
-        return false;
-    return SUCCEEDED(StringCchCopyW(destination, kPathCapacity, path));
 }

@@ -1,5 +1,6 @@
 #include "backup/run_files.h"
 
+#include "backup/destination_path.h"
 #include "backup/playlist_file.h"
 #include "backup/renaming_rule.h"
 #include "backup/transfer_log.h"
@@ -16,10 +17,10 @@ RunFile MakeRunFile(const wchar_t* logFormat, const std::wstring& folder, const 
     RunFile file;
     file.logFormat = logFormat;
     file.name = stem + extension;
-    wchar_t path[kPathCapacity];
-    // Joined as item paths are, and refused like them when too long.
-    if (FormDestinationPath(folder.c_str(), stem, extension, path))
-        file.path = path;
+    DestinationPath path;
+    // Formed as item paths are: mended, and shortened when too long.
+    if (FormDestinationPath(folder.c_str(), stem, extension, 1, path))
+        file.path = path.path;
     file.bytes = std::move(bytes);
     return file;
 }

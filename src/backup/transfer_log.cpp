@@ -40,6 +40,7 @@ bool CLog::Open(const wchar_t* fileName)
     m_file.Close();
     m_file.Reset(CreateFileW(fileName, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    m_path = m_file.IsOpen() ? fileName : L"";
     return m_file.IsOpen();
 }
 
@@ -70,4 +71,10 @@ bool CLog::IsOpen()
 {
     ExclusiveLock lock(m_lock);
     return m_file.IsOpen();
+}
+
+std::wstring CLog::WrittenPath()
+{
+    ExclusiveLock lock(m_lock);
+    return m_path;
 }

@@ -5,10 +5,11 @@
 
 #include <cstdarg>
 #include <cstddef>
+#include <string>
 
 #include "db/file_handle.h"
 
-constexpr wchar_t kTransferLogFileName[] = L"transfer_log.txt";   // in the current directory
+constexpr wchar_t kTransferLogFileName[] = L"transfer_log.txt";
 constexpr wchar_t kLogCopying[] = L"copying: %s";
 constexpr wchar_t kLogIgnore[] = L"ignore: %s";
 constexpr wchar_t kLogPlaylist[] = L"playlist: %s";
@@ -35,12 +36,16 @@ public:
     bool Write(const wchar_t* format, ...);
     void Close();
     bool IsOpen();
+    // The file the last Open created, kept after Close so that the end of a
+    // run can name it; empty when that Open failed or none was made yet.
+    std::wstring WrittenPath();
 
 private:
     // The copy worker writes while the dialog may close the log: without the
     // lock a write could reach a handle value already closed and reused.
     SRWLOCK m_lock = SRWLOCK_INIT;
     FileHandle m_file;
+    std::wstring m_path;
 };
 
 extern CLog g_log;

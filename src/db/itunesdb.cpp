@@ -114,8 +114,8 @@ bool CiTunesDB::OpenIpodDatabase(const wchar_t* iTunesDbPath)
         m_file.OpenBytes(std::move(image));
         return ReadHeaderAndTable();
     case compressed_db::Content::kDamaged:
-        Reset();
-        return false;
+        // An iPod that once held a compressed database may keep a stale one
+        // beside a good iTunesDB; an empty iTunesDB fails to open here.
     case compressed_db::Content::kAbsent:
     default:
         return Open(iTunesDbPath);

@@ -254,6 +254,17 @@ void CMediaLibrary::SyncChecks()
     }
 }
 
+void CMediaLibrary::ShowChecks()
+{
+    if (!m_listView)
+        return;
+    const int rows = std::min(ListView_GetItemCount(m_listView), static_cast<int>(m_visibleRows.size()));
+    for (int r = 0; r < rows; ++r) {
+        const bool ticked = m_tracks[m_visibleRows[r]]->isChecked != 0;
+        ListView_SetItemState(m_listView, r, ticked ? kStateTicked : kStateUnticked, LVIS_STATEIMAGEMASK);
+    }
+}
+
 int CMediaLibrary::GetItemCount() const
 {
     return static_cast<int>(m_tracks.size());

@@ -70,6 +70,9 @@ public:
     void Adopt(LoadedDatabase&& database);
     void Refresh();
     void SyncChecks();
+    // The reverse of SyncChecks: each row's check box shows its track's tick.
+    // On the views' thread.
+    void ShowChecks();
 
     int GetItemCount() const;
     int GetCheckedCount() const;

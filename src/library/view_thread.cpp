@@ -39,14 +39,16 @@ bool CViewThread::Bind()
 {
     if (m_window && OnViewThread())
         return true;
+    // Only its own thread can destroy the window; while it lives the
+    // hand-overs go there, and another thread cannot take them over.
+    if (m_window && IsWindow(m_window))
+        return false;
     HINSTANCE instance = GetModuleHandleW(nullptr);
     if (!RegisterViewThreadClass(instance))
         return false;
     HWND window = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
     if (!window)
         return false;
-    if (m_window && OnViewThread())
-        DestroyWindow(m_window);
     m_window = window;
     m_threadId = GetCurrentThreadId();
     return true;

@@ -14,7 +14,8 @@ public:
     CViewThread& operator=(const CViewThread&) = delete;
 
     // Makes the calling thread the views' thread: creates a message-only
-    // window there, which answers the hand-overs. False when it cannot.
+    // window there, which answers the hand-overs. False when it cannot, or
+    // when another thread is bound and its window still lives.
     bool Bind();
     bool IsBound() const { return m_window != nullptr; }
     bool OnViewThread() const { return GetCurrentThreadId() == m_threadId; }

@@ -90,7 +90,7 @@ INT_PTR OnCopyPageInit(HWND page, LPARAM host)
     KeepHost(page, host);
     InitCopyPageTexts(page);
     CheckRadioButton(page, IDC_PREF_OVERWRITE, IDC_PREF_IGNORE,
-                     g_settings.TransferOverwrite == 0 ? IDC_PREF_OVERWRITE : IDC_PREF_IGNORE);
+                     g_settings.TransferOverwrite == 1 ? IDC_PREF_IGNORE : IDC_PREF_OVERWRITE);
     const bool ask = g_settings.AskForDestPath != 0;
     CheckRadioButton(page, IDC_PREF_ASK_DEST, IDC_PREF_DEFAULT_DEST, ask ? IDC_PREF_ASK_DEST : IDC_PREF_DEFAULT_DEST);
     EnableFolderControls(page, !ask);

@@ -3,7 +3,7 @@
 // a link to the publisher's home page.
 #include <windows.h>
 
-constexpr wchar_t kHomePageUrl[] = L"http://www.quillmere.com/savanto";
+constexpr wchar_t kHomePageUrl[] = L"https://www.quillmere.com/savanto";
 
 INT_PTR CALLBACK AboutDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

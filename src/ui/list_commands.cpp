@@ -3,6 +3,7 @@
 #include "backup/copy_job.h"
 #include "backup/copy_progress_dialog.h"
 #include "backup/folder_browser.h"
+#include "backup/transfer_log.h"
 #include "db/scoped_handle.h"
 #include "library/app_globals.h"
 #include "library/media_library.h"
@@ -74,6 +75,30 @@ void RunTickCommand(HWND mainWnd, int id)
     SyncAndCount();
 }
 
+const wchar_t kNoDefaultFolder[] =
+    L"There is no default folder to copy to. Choose one in Preferences, or let Savanto ask for a folder.";
+
+// An empty default folder would send the copies into the current directory:
+// the one the settings load fills in takes its place.
+bool TakeDefaultFolder(wchar_t (&folder)[kPathCapacity])
+{
+    SecureZeroMemory(folder, sizeof(folder));
+    if (g_settings.DefaultDestPath[0])
+        return SUCCEEDED(StringCchCopyW(folder, kPathCapacity, g_settings.DefaultDestPath));
+    GetDefaultBackupFolder(folder);
+    return folder[0] != L'\0';
+}
+
+// A run whose copies did not all land says so, after its dialog is gone.
+void ReportFailedRun(HWND mainWnd, CopyCommandActions& actions)
+{
+    FailedRunReport report;
+    if (!FailedRunOf(g_copyJob, report))
+        return;
+    report.logPath = g_log.WrittenPath();   // where the run's log went, if anywhere
+    actions.messageBox(mainWnd, FailedRunMessage(report).c_str(), L"Savanto", MB_ICONWARNING);
+}
+
 }  // namespace
 
 CopyCommandActions& CopyCommands()
@@ -137,11 +162,12 @@ void CopyCheckedItems(HWND mainWnd)
     if (g_settings.AskForDestPath) {
         if (!actions.browseForFolder(mainWnd, g_copyJob.destinationFolder))
             return;
-    } else {
-        SecureZeroMemory(g_copyJob.destinationFolder, sizeof(g_copyJob.destinationFolder));
-        StringCchCopyW(g_copyJob.destinationFolder, kPathCapacity, g_settings.DefaultDestPath);
+    } else if (!TakeDefaultFolder(g_copyJob.destinationFolder)) {
+        actions.messageBox(mainWnd, kNoDefaultFolder, L"Savanto", MB_ICONWARNING);
+        return;
     }
-    actions.runCopyDialog(mainWnd);
+    if (actions.runCopyDialog(mainWnd) == 0)
+        ReportFailedRun(mainWnd, actions);
 }
 
 void ArmSyncChecksTimer(HWND mainWnd)

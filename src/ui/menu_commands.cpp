@@ -1,10 +1,17 @@
 #include "ui/menu_commands.h"
 
+#include "backup/transfer_log_place.h"
 #include "library/views.h"
 #include "resource.h"
 #include "settings/settings.h"
 
 #include <commctrl.h>
+
+namespace {
+
+constexpr size_t kLongPathCapacity = 32768;   // the longest path Windows allows, in units
+
+}  // namespace
 
 #ifndef _WIN64
 // The shipped 32-bit build hands the shell the structure's documented size.
@@ -61,13 +68,52 @@ void ToggleWriteLibraryFile(HWND mainWnd)
     ShowWriteLibraryFileCheck(mainWnd);
 }
 
+std::wstring HelpFileToOpen(const std::wstring& exeFolder, const std::function<bool(const std::wstring&)>& exists)
+{
+    if (exists(kHelpFileName) || exeFolder.empty())
+        return kHelpFileName;
+    const std::wstring besideExe = JoinPath(exeFolder, kHelpFileName);
+    return exists(besideExe) ? besideExe : kHelpFileName;
+}
+
+std::wstring ProgramFolder()
+{
+    // Paths may be longer than MAX_PATH: grow until the name fits.
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return {};
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        if (path.size() >= kLongPathCapacity)
+            return {};
+        path.resize(path.size() * 2);
+    }
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+namespace {
+
+bool IsFile(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
 void OpenHelpTopics(HWND mainWnd)
 {
+    const std::wstring file = HelpFileToOpen(ProgramFolder(), IsFile);
     SHELLEXECUTEINFOW info = {};
     info.cbSize = sizeof(info);
     info.hwnd = mainWnd;
     info.lpVerb = L"open";
-    info.lpFile = L"help.chm";   // no folder: the current directory's
+    info.lpFile = file.c_str();   // a bare name is resolved against the current directory
     info.nShow = SW_SHOWNORMAL;
     // A missing file is the shell's to report.
     HelpShellExecute()(&info);

@@ -16,7 +16,7 @@ std::atomic<int32_t> g_updateCheckRunning{0};
 namespace {
 
 constexpr wchar_t kUserAgent[] = L"SavantoUpdate v1.1.3";
-constexpr wchar_t kBuiltInServer[] = L"http://www.quillmere.com";
+constexpr wchar_t kBuiltInServer[] = L"https://www.quillmere.com";
 constexpr wchar_t kLatestPath[] = L"/savanto/latest.txt";
 constexpr wchar_t kDownloadPath[] = L"/savanto/download.php";
 constexpr DWORD kReplyCapacity = 32;
@@ -27,6 +27,20 @@ update_testing::MessageBoxFn g_messageBox = nullptr;
 update_testing::OpenPageFn g_openPage = nullptr;
 
 using InternetHandle = ScopedHandle<HINTERNET, InternetCloseHandle>;
+
+// Older headers lack it; the value is WinINet's own.
+#ifndef INTERNET_OPTION_SECURE_PROTOCOLS
+#define INTERNET_OPTION_SECURE_PROTOCOLS 151
+#endif
+constexpr DWORD kSecureProtocols = 0x00000080 | 0x00000200 | 0x00000800;   // TLS 1.0, 1.1, 1.2 client
+
+// Windows 7's WinINet offers TLS 1.2 only when asked. A system that does not
+// know the option refuses it and keeps its own choice.
+void AskForCurrentTls(HINTERNET session)
+{
+    DWORD protocols = kSecureProtocols;
+    InternetSetOptionW(session, INTERNET_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols));
+}
 
 int ShowBox(const wchar_t* text, const wchar_t* caption, UINT style)
 {
@@ -94,6 +108,7 @@ void RunCheck(bool silent)
                     L"Error", MB_ICONERROR);
         return;
     }
+    AskForCurrentTls(session.Get());
     char reply[kReplyCapacity] = {};
     DWORD replyBytes = 0;
     const bool readOk = ReadLatestVersion(session.Get(), reply, &replyBytes);

@@ -75,7 +75,7 @@ public:
         }
         DialogCopyHost::SetCounterText(text);
     }
-    void ClearRowChecks() override { ++m_gates.rowClears; }
+    void ShowRowChecks() override { ++m_gates.rowClears; }
 
 private:
     Gates& m_gates;

@@ -194,30 +194,28 @@ TEST_F(CopyJobTest, ExistingFileIsSkippedOrOverwrittenAsTheSettingSays)
     EXPECT_EQ(host->log, std::vector<std::wstring>{L"copying: " + destination});
 }
 
-TEST_F(CopyJobTest, TwoTracksWithOneDestination)
+TEST_F(CopyJobTest, TwoTracksWithOneDestinationBothLandAndKeepTheirNames)
 {
     AddTrack(4, L"Twin", 1000, 10);
     AddTrack(4, L"Twin", 2000, 20);
-    const std::wstring destination = Destination(4, L"Twin");
-
-    host->overwrite = 1;
+    const std::wstring first = Destination(4, L"Twin"), second = Destination(4, L"Twin (2)");
     Run();
     std::vector<BYTE> content;
-    ASSERT_TRUE(ReadBytes(destination, content));
+    ASSERT_TRUE(ReadBytes(first, content));
     EXPECT_EQ(content, sources[0]);
-    EXPECT_EQ(host->log, (std::vector<std::wstring>{L"copying: " + destination, L"ignore: " + destination}));
+    ASSERT_TRUE(ReadBytes(second, content));
+    EXPECT_EQ(content, sources[1]);
+    EXPECT_EQ(host->log, (std::vector<std::wstring>{L"copying: " + first, L"copying: " + second}));
 
-    ASSERT_TRUE(DeleteFileW(destination.c_str()));
-    for (auto& track : tracks)
-        track->isChecked = 1;
+    // Named over the whole library, not the ticked tracks: the second alone
+    // is found where the first run put it.
     ownedHost = std::make_unique<RecordingHost>(*host);
     host = ownedHost.get();
     host->log.clear();
-    host->overwrite = 0;
-    Run();
-    ASSERT_TRUE(ReadBytes(destination, content));
-    EXPECT_EQ(content, sources[1]);
-    EXPECT_EQ(host->log, (std::vector<std::wstring>{L"copying: " + destination, L"copying: " + destination}));
+    PrepareCopyRun(job, {tracks[1].get()}, std::move(ownedHost));
+    job.library.tracks = {tracks[0].get(), tracks[1].get()};
+    RunCopyJob(job, *host);
+    EXPECT_EQ(host->log, std::vector<std::wstring>{L"ignore: " + second});
 }
 
 TEST_F(CopyJobTest, MissingSourceIsLoggedAsFailedAndTheRunGoesOn)
@@ -235,7 +233,8 @@ TEST_F(CopyJobTest, MissingSourceIsLoggedAsFailedAndTheRunGoesOn)
     EXPECT_FALSE(Exists(Destination(1, L"Gone") + L".part"));
     EXPECT_TRUE(Exists(Destination(2, L"Here")));
     EXPECT_EQ(host->overall, (std::vector<int>{1, 1}));
-    EXPECT_TRUE(AllUnticked());
+    EXPECT_EQ(1u, tracks[0]->isChecked);   // failed: still ticked for the next run
+    EXPECT_EQ(0u, tracks[1]->isChecked);
 }
 
 TEST_F(CopyJobTest, DestinationThatCannotBeCreatedIsLoggedAsFailed)
@@ -348,31 +347,19 @@ TEST_F(CopyJobTest, PauseDuringPreparationHoldsTheFirstChunk)
     EXPECT_EQ(copied, sources[0]);
 }
 
-TEST_F(CopyJobTest, PathsBeyondTheBufferAreSkippedWithALogLine)
+// A path that would pass 254 units (so that its ".part" name still fits) is shortened.
+TEST_F(CopyJobTest, LongPathsAreShortened)
 {
-    AddTrack(1, L"Fits", 10);
-    AddTrack(2, std::wstring(300, L't').c_str(), 10);
-    Run();
-    ASSERT_EQ(host->log.size(), 2u);
-    EXPECT_EQ(host->log[0], L"copying: " + Destination(1, L"Fits"));
-    EXPECT_EQ(host->log[1], L"failed: Artist - Album\\2 - " + std::wstring(300, L't') + L" (destination path too long)");
-    EXPECT_EQ(host->counters, (std::vector<std::wstring>{L"1 of 2", L"2 of 2"}));
-    EXPECT_EQ(host->dialogCloses, 1);
-}
-
-TEST_F(CopyJobTest, DestinationWithoutRoomForTheTemporaryNameIsStillCopied)
-{
-    // destination folder + "Artist - Album\1 - <title>.mp3" of 257 units
+    AddTrack(1, std::wstring(300, L't').c_str(), 140000);
     const size_t used = backup.Path().size() + 1 + wcslen(L"Artist - Album\\1 - .mp3");
-    const std::wstring title(257 - used, L'n');
-    AddTrack(1, title.c_str(), 140000);
+    const std::wstring destination = Destination(1, std::wstring(kMaxDestinationUnits - used, L't').c_str());
+    ASSERT_EQ(destination.size(), kMaxDestinationUnits);
     Run();
-    const std::wstring destination = Destination(1, title.c_str());
-    ASSERT_EQ(destination.size(), 257u);
     std::vector<BYTE> copied;
     ASSERT_TRUE(ReadBytes(destination, copied));
     EXPECT_EQ(copied, sources[0]);
     EXPECT_EQ(host->log, std::vector<std::wstring>{L"copying: " + destination});
+
 }
 
 TEST_F(CopyJobTest, NoSelectedIpodFailsEachItem)
@@ -411,6 +398,13 @@ TEST_F(CopyJobTest, FailedWriteIsLoggedAndLeavesNoFile)
     EXPECT_FALSE(Exists(destination));
     EXPECT_FALSE(Exists(destination + L".part"));
     EXPECT_TRUE(Exists(Destination(2, L"Next")));
+    // Still ticked, in the track and its row, and the user is told.
+    EXPECT_EQ(1u, tracks[0]->isChecked);
+    EXPECT_EQ(0u, tracks[1]->isChecked);
+    EXPECT_EQ(host->rowClears, 1);
+    FailedRunReport report;
+    ASSERT_TRUE(FailedRunOf(job, report));
+    EXPECT_TRUE(report.failed == 1 && report.items == 2 && !report.diskFull);
 }
 
 TEST_F(CopyJobTest, FailedReadIsNotTakenForTheEndOfTheFile)
@@ -433,6 +427,18 @@ TEST_F(CopyJobTest, FailedReadIsNotTakenForTheEndOfTheFile)
     ASSERT_TRUE(ReadBytes(destination, content));
     EXPECT_EQ(content, earlierBackup);
     EXPECT_FALSE(Exists(destination + L".part"));
+    EXPECT_EQ(1u, tracks[0]->isChecked);
+}
+
+TEST(FailedRunTest, MessageNamesTheCountTheTicksAndTheLog)
+{
+    const std::wstring rest = L" could not be copied.\nThey are still ticked. The transfer log lists why:\nC:\\l.txt";
+    EXPECT_EQ(L"1 of 2 tracks" + rest, FailedRunMessage({1, 2, false, L"C:\\l.txt"}));
+    EXPECT_EQ(L"The destination disk is full: 3 of 40 tracks" + rest, FailedRunMessage({3, 40, true, L"C:\\l.txt"}));
+    EXPECT_EQ(L"1 of 1 tracks could not be copied.\nThe iPod was removed during the copy. No transfer log could be written.",
+              FailedRunMessage({1, 1, false, L"", true}));
+    EXPECT_TRUE(IsDiskFullError(ERROR_HANDLE_DISK_FULL) && IsDiskFullError(ERROR_DISK_FULL));
+    EXPECT_FALSE(IsDiskFullError(0) || IsDiskFullError(ERROR_ACCESS_DENIED));
 }
 
 // The entries of a folder, sorted, each followed by ";".
@@ -458,8 +464,8 @@ std::wstring EntryNames(const std::wstring& folder)
 
 // A folder is made as a path's last component and then used as an inner one,
 // where the file system trims its name differently: every call must be handed
-// the trimmed name, or the files miss their folder. The log keeps the name
-// the rule made.
+// the trimmed name, or the files miss their folder. The log names the path
+// written.
 TEST_F(CopyJobTest, NamesEndingInDotsOrSpacesLandInOneFolderAndAreFoundAgain)
 {
     const wchar_t* titles[] = {L"One", L"Two"};
@@ -471,7 +477,7 @@ TEST_F(CopyJobTest, NamesEndingInDotsOrSpacesLandInOneFolderAndAreFoundAgain)
     host->rule = L"<artist>\\<album>\\<title>";
     host->overwrite = 1;
     Run();
-    const std::wstring shown = backup.Path() + L"\\Dots...\\Trailing. \\";
+    const std::wstring shown = backup.Path() + L"\\Dots\\Trailing\\";
     const std::wstring onDisk = backup.Path() + L"\\Dots\\Trailing\\";
     EXPECT_EQ(host->log,
               (std::vector<std::wstring>{L"copying: " + shown + L"One.mp3", L"copying: " + shown + L"Two.mp3"}));

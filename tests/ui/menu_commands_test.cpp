@@ -114,6 +114,18 @@ TEST_F(MenuCommandsTest, HelpTopicsAsksTheShellToOpenHelpChmInTheCurrentDirector
     }
 }
 
+TEST(HelpFile, CurrentDirectoryThenTheProgramsFolder)
+{
+    const std::wstring program = L"C:\\Program Files\\Savanto", besideProgram = program + L"\\help.chm";
+    for (const auto& [found, expected] : {std::pair<std::wstring, std::wstring>{L"help.chm", L"help.chm"},
+                                          {besideProgram, besideProgram}, {L"", L"help.chm"}}) {
+        EXPECT_EQ(expected, HelpFileToOpen(program, [&](const std::wstring& path) { return path == found; }));
+    }
+    wchar_t exe[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    EXPECT_EQ(std::wstring(exe), ProgramFolder() + L"\\ui_tests.exe");
+}
+
 // --- Check for Updates ------------------------------------------------------
 
 std::vector<std::wstring>* g_boxes = nullptr;

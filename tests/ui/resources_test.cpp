@@ -182,8 +182,9 @@ TEST(Resources, VersionIsOnePointOnePointThree)
 
 // Both builds embed the same manifest: the program's own identity must name
 // no processor, or the one it was built for, and still ask for the common
-// controls of version 6.
-TEST(Resources, ManifestFitsTheBuildsArchitecture)
+// controls of version 6; the system must read it as asking for the user's own
+// rights, and it must name Windows 7, 8, 8.1 and 10/11 as supported.
+TEST(Resources, ManifestFitsTheBuildsArchitectureAndRunsAsInvokerOnWindows7To11)
 {
     HRSRC found = FindResourceW(Module(), CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST);
     ASSERT_NE(nullptr, found);
@@ -204,6 +205,13 @@ TEST(Resources, ManifestFitsTheBuildsArchitecture)
     // Drawn at each monitor's scale by the program, not stretched by the system.
     EXPECT_NE(std::string::npos, manifest.find("2005/WindowsSettings\">true/pm</dpiAware>"));
     EXPECT_NE(std::string::npos, manifest.find("2016/WindowsSettings\">PerMonitorV2, PerMonitor</dpiAwareness>"));
+    ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION level = {};
+    QueryActCtxW(0, nullptr, nullptr, RunlevelInformationInActivationContext, &level, sizeof(level), nullptr);
+    EXPECT_EQ(ACTCTX_RUN_LEVEL_AS_INVOKER, level.RunLevel);
+    EXPECT_EQ(0u, level.UiAccess);
+    for (const char* id : {"35138b9a-5d96-4fbd-8e2d-a2440225f93a", "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",
+                           "1f676c76-80e1-4239-95bb-83d0f6d0da78", "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"})
+        EXPECT_NE(std::string::npos, manifest.find("<supportedOS Id=\"{" + std::string(id) + "}\"/>")) << id;
 }
 
 }  // namespace

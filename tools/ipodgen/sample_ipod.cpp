@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <iterator>
+
 namespace ipodgen {
 
 namespace {
@@ -58,7 +61,20 @@ constexpr uint32_t kDay = 86400;
 
 }  // namespace
 
-std::vector<SampleTrack> SampleTracks(int count, uint32_t mediaBytes)
+void AwkwardTracks(std::vector<SampleTrack>& tracks)
+{
+    const std::wstring titles[] = {L"Long " + std::wstring(235, L'o'), L"Twin", L"Twin", L"Con", L"Nul",
+                                   L"Bell\x07Ring"};
+    const size_t count = std::min(tracks.size(), std::size(titles));
+    for (size_t i = 0; i < count; ++i) {
+        SampleTrack& track = tracks[tracks.size() - count + i];
+        track.artist = L"Awkward";
+        track.title = titles[i];
+        track.awkward = true;
+    }
+}
+
+std::vector<SampleTrack> SampleTracks(int count, uint32_t mediaBytes, bool awkwardNames)
 {
     std::vector<SampleTrack> tracks;
     tracks.reserve(count > 0 ? count : 0);
@@ -89,6 +105,8 @@ std::vector<SampleTrack> SampleTracks(int count, uint32_t mediaBytes)
         t.persistentId = 0x5A00000000000000ull | static_cast<uint64_t>(h) << 8 | static_cast<uint32_t>(i & 0xFF);
         tracks.push_back(std::move(t));
     }
+    if (awkwardNames)
+        AwkwardTracks(tracks);
     return tracks;
 }
 
@@ -109,6 +127,8 @@ std::vector<SamplePlaylist> SamplePlaylists(const std::vector<SampleTrack>& trac
             playlists[2].trackIds.push_back(tracks[i].trackId);
         if (i % 4 == 2)
             playlists[3].trackIds.push_back(tracks[i].trackId);
+        if (tracks[i].awkward && i % 3 != 0)
+            playlists[0].trackIds.push_back(tracks[i].trackId);
     }
     if (!tracks.empty())
         playlists[1].trackIds.push_back(tracks.front().trackId);   // a track listed twice
@@ -234,7 +254,7 @@ bool CreateSampleIpod(const std::wstring& root, const SampleIpodOptions& options
     const std::wstring itunes = base + L"iPod_Control\\iTunes";
     if (!CreateFolderTree(itunes))
         return false;
-    std::vector<SampleTrack> tracks = SampleTracks(options.trackCount, options.mediaBytes);
+    std::vector<SampleTrack> tracks = SampleTracks(options.trackCount, options.mediaBytes, options.awkwardNames);
     if (!WriteDatabase(itunes, SampleDatabase(tracks, SamplePlaylists(tracks)), options.compressedDatabase))
         return false;
     if (!WriteBytes(itunes + L"\\Play Counts", PlayCountsBytes(SamplePlayCounts(tracks))))

@@ -21,6 +21,7 @@ struct SampleTrack {
     // The history in the database; times in Mac seconds of the iPod's local time.
     uint32_t rating = 0, playCount = 0, lastPlayed = 0, dateAdded = 0;
     uint64_t persistentId = 0;
+    bool awkward = false;   // named to test what a file name may hold
 };
 
 // One entry of the iPod's Play Counts file: what was played since the sync.
@@ -42,11 +43,17 @@ struct SampleIpodOptions {
     // As newer iPods keep it: the database compressed in iTunesCDB beside a
     // zero-byte iTunesDB.
     bool compressedDatabase = false;
+    // The last six tracks get names Windows makes hard (see AwkwardTracks).
+    bool awkwardNames = false;
 };
 
 // The same count always gives the same tracks.
-std::vector<SampleTrack> SampleTracks(int count, uint32_t mediaBytes = 0);
-// Ordinary playlists (one lists a track twice) and one smart playlist.
+std::vector<SampleTrack> SampleTracks(int count, uint32_t mediaBytes = 0, bool awkwardNames = false);
+// Renames the last six tracks to artist "Awkward" with a 240-character title,
+// two with one title, "Con", "Nul" and a title holding a control character.
+void AwkwardTracks(std::vector<SampleTrack>& tracks);
+// Ordinary playlists (one lists a track twice, the first lists every awkward
+// track) and one smart playlist.
 std::vector<SamplePlaylist> SamplePlaylists(const std::vector<SampleTrack>& tracks);
 // One entry per track, 0x1C bytes each, as the iPod keeps them.
 std::vector<SamplePlays> SamplePlayCounts(const std::vector<SampleTrack>& tracks);

@@ -9,7 +9,6 @@
 // reports failed must have left neither its file nor its temporary ".part"
 // file, every other one must be a whole copy, and both kinds must occur.
 #include "backup/copy_job.h"
-#include "backup/renaming_rule.h"
 #include "e2e_lines.h"
 #include "ipodgen/sample_ipod.h"
 
@@ -22,13 +21,6 @@
 #include <vector>
 
 namespace {
-
-OwnedText Owned(const std::wstring& text)
-{
-    OwnedText owned(new wchar_t[text.size() + 1]);
-    wmemcpy(owned.get(), text.c_str(), text.size() + 1);
-    return owned;
-}
 
 // The log's failure line of that destination, which must name a full disk.
 std::wstring FailedLineIn(const std::vector<std::wstring>& log, const wchar_t* destination)
@@ -80,27 +72,18 @@ int wmain(int argc, wchar_t** argv)
     }
 
     int failures = 0, copies = 0;
-    std::set<std::wstring> made;
     std::vector<std::wstring> expectedLog;
-    for (const auto& sample : tracks) {
-        TrackEntry track;
-        track.artist = Owned(sample.artist);
-        track.album = Owned(sample.album);
-        track.title = Owned(sample.title);
-        track.trackNumber = sample.trackNumber;
-        track.location = Owned(sample.location);
-        wchar_t destination[kPathCapacity];
-        if (!FormDestinationPath(folder.c_str(), ApplyRenamingRule(rule, track), sample.location.c_str(),
-                                 destination)) {
+    const std::vector<std::wstring> paths = SampleCopyPaths(tracks, folder, rule);
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        const auto& sample = tracks[i];
+        const wchar_t* destination = paths[i].c_str();
+        if (!*destination) {
             fwprintf(stderr, L"no destination for track %u\n", sample.trackId);
             ++failures;
             continue;
         }
-        // Two tracks with one name: the first is copied, the second skipped.
-        const bool first = made.insert(destination).second;
-        expectedLog.push_back(std::wstring(first ? L"copying: " : L"ignore: ") + destination);
-        if (!first)
-            continue;
+        // Two tracks with one name are both copied, the second numbered.
+        expectedLog.push_back(std::wstring(L"copying: ") + destination);
         if (failed.count(destination)) {
             expectedLog.push_back(FailedLineIn(log, destination));
             if (FileExists(destination) || FileExists((std::wstring(destination) + L".part").c_str())) {

@@ -1,7 +1,9 @@
 #pragma once
 // What a copy run leaves behind is read back line by line: every line of the
 // transfer log and of a playlist file ends in CR LF.
+#include "backup/destination_path.h"
 #include "ipodgen/db_builder.h"
+#include "ipodgen/sample_ipod.h"
 
 #include <windows.h>
 
@@ -27,4 +29,34 @@ inline std::vector<std::wstring> ReadUtf16Lines(const std::wstring& path)
     if (!ipodgen::ReadBytes(path, &bytes))
         return {};
     return SplitCrLfLines(std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2));
+}
+
+// Where Savanto puts the copy of each sample track under `rule`: the full
+// path, empty when the track has none.
+inline std::vector<std::wstring> SampleCopyPaths(const std::vector<ipodgen::SampleTrack>& tracks,
+                                                 const std::wstring& folder, const wchar_t* rule)
+{
+    const auto owned = [](const std::wstring& text) {
+        OwnedText copy(new wchar_t[text.size() + 1]);
+        wmemcpy(copy.get(), text.c_str(), text.size() + 1);
+        return copy;
+    };
+    std::vector<TrackEntry> entries(tracks.size());
+    std::vector<const TrackEntry*> library;
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        entries[i].title = owned(tracks[i].title);
+        entries[i].artist = owned(tracks[i].artist);
+        entries[i].album = owned(tracks[i].album);
+        entries[i].trackNumber = tracks[i].trackNumber;
+        entries[i].location = owned(tracks[i].location);
+        library.push_back(&entries[i]);
+    }
+    const DestinationNames names(folder.c_str(), rule, library);
+    std::vector<std::wstring> paths;
+    for (const TrackEntry& entry : entries) {
+        ItemDestination destination;
+        names.Find(&entry, destination);
+        paths.push_back(destination.written.path);
+    }
+    return paths;
 }

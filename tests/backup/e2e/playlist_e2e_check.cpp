@@ -1,20 +1,22 @@
-// playlist_e2e_check TRACKS MEDIA_BYTES DEST_FOLDER LOG_FILE LIBRARY_LINES
-// After Savanto.exe, with playlist and library files switched on, copied every track of a
-// sample iPod made with make_sample_ipod --tracks TRACKS --media-bytes
-// MEDIA_BYTES: every playlist of the tree has "<name>.m3u8" (UTF-8 without a
-// byte-order mark, CR LF lines) listing each of its items in order, and every
-// path in it names a file byte-identical to that item's source; the master
-// and smart playlists have none. LIBRARY_LINES is the library file as
-// library_dump.py read it: every track, with its tags and its history merged
-// from the Play Counts file, and every location names a byte-identical copy;
-// the playlists list the items in order. The transfer log ends with one
-// "playlist: " line per file and the "library: " line. Prints what differs;
-// exit code 0 when all matched.
+// playlist_e2e_check TRACKS MEDIA_BYTES DEST_FOLDER LOG_FILE RULE LIBRARY_LINES
+// After Savanto.exe, with playlist and library files switched on, copied every
+// track of a sample iPod made with make_sample_ipod --tracks TRACKS
+// --media-bytes MEDIA_BYTES --awkward under RULE: every playlist of the tree
+// has "<name>.m3u8" (UTF-8 without a byte-order mark, CR LF lines) listing
+// each of its items in order under the name the copy gave it (shortened,
+// numbered, mended), and every path in it names a file byte-identical to that
+// item's source; the master and smart playlists have none. LIBRARY_LINES is
+// the library file as library_dump.py read it: every track, with its tags and
+// its history merged from the Play Counts file, and every location names a
+// byte-identical copy; the playlists list the items in order. The transfer
+// log ends with one "playlist: " line per file and the "library: " line.
+// Prints what differs; exit code 0 when all matched.
 #include "e2e_lines.h"
 #include "ipodgen/sample_ipod.h"
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <map>
@@ -44,9 +46,13 @@ std::wstring FromUtf8(const std::string& text)
     return wide;
 }
 
+std::map<uint32_t, std::wstring> g_paths;   // by track id: where its copy is
+
 void CheckEntry(const std::wstring& folder, const std::wstring& info, const std::wstring& path,
                 const ipodgen::SampleTrack& track, const std::wstring& where)
 {
+    if (folder + L"\\" + path != g_paths[track.trackId])
+        Fail(where + L": '" + path + L"', expected '" + g_paths[track.trackId] + L"'");
     const std::wstring expectedInfo =
         L"#EXTINF:" + std::to_wstring(track.lengthMs / 1000) + L"," + track.artist + L" - " + track.title;
     if (info != expectedInfo)
@@ -98,6 +104,13 @@ std::wstring Hex64(uint64_t value)
     return text;
 }
 
+// What XML 1.0 can hold of a tag: the library file drops control characters.
+std::wstring WithoutControls(std::wstring text)
+{
+    text.erase(std::remove_if(text.begin(), text.end(), [](wchar_t c) { return c < 0x20 && c != L'\t'; }), text.end());
+    return text;
+}
+
 // A track's line against the sample it came from, merged with its Play Counts entry.
 void CheckLibraryTrack(const std::vector<std::wstring>& f, const std::vector<ipodgen::SampleTrack>& tracks,
                        const std::vector<ipodgen::SamplePlays>& plays)
@@ -108,7 +121,7 @@ void CheckLibraryTrack(const std::vector<std::wstring>& f, const std::vector<ipo
     const ipodgen::SampleTrack& t = tracks[position];
     const ipodgen::SamplePlays& p = plays[position];
     const std::vector<std::wstring> expected = {
-        f[0], f[1], t.title, t.artist, t.album, std::to_wstring(t.playCount + p.plays),
+        f[0], f[1], WithoutControls(t.title), t.artist, t.album, std::to_wstring(t.playCount + p.plays),
         std::to_wstring(p.lastPlayed ? p.lastPlayed : t.lastPlayed), std::to_wstring(p.rating),
         std::to_wstring(p.skips), std::to_wstring(t.dateAdded), std::to_wstring(p.lastSkipped),
         Hex64(t.persistentId), std::to_wstring(t.fileBytes), f[13]};
@@ -167,15 +180,18 @@ void CheckLibrary(const std::wstring& linesPath, const std::wstring& folder,
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 6) {
-        fwprintf(stderr, L"usage: playlist_e2e_check TRACKS MEDIA_BYTES DEST_FOLDER LOG_FILE LIBRARY_LINES\n");
+    if (argc != 7) {
+        fwprintf(stderr, L"usage: playlist_e2e_check TRACKS MEDIA_BYTES DEST_FOLDER LOG_FILE RULE LIBRARY_LINES\n");
         return 2;
     }
-    const auto tracks = ipodgen::SampleTracks(_wtoi(argv[1]), static_cast<uint32_t>(_wtoi(argv[2])));
+    const auto tracks = ipodgen::SampleTracks(_wtoi(argv[1]), static_cast<uint32_t>(_wtoi(argv[2])), true);
     const std::wstring folder = argv[3];
+    const std::vector<std::wstring> paths = SampleCopyPaths(tracks, folder, argv[5]);
     std::map<uint32_t, const ipodgen::SampleTrack*> byId;
-    for (const auto& track : tracks)
-        byId[track.trackId] = &track;
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        byId[tracks[i].trackId] = &tracks[i];
+        g_paths[tracks[i].trackId] = paths[i];
+    }
 
     std::vector<std::wstring> expectedLogTail;
     int written = 0;
@@ -191,7 +207,7 @@ int wmain(int argc, wchar_t** argv)
     }
     if (GetFileAttributesW((folder + L"\\Savanto Sample iPod.m3u8").c_str()) != INVALID_FILE_ATTRIBUTES)
         Fail(L"a file for the master playlist");
-    CheckLibrary(argv[5], folder, tracks);
+    CheckLibrary(argv[6], folder, tracks);
     expectedLogTail.push_back(L"library: " + folder + L"\\Copy E2E iPod Library.xml");
 
     const std::vector<std::wstring> log = ReadUtf16Lines(argv[4]);

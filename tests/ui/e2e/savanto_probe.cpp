@@ -1,4 +1,5 @@
 // savanto_probe wait TRACKS NAME SECONDS | close | box CAPTION SECONDS | controls | sizes
+//               | ticked ROWS SECONDS
 // Run in the same Wine prefix as a running Savanto.exe. "wait" waits until
 // its main window lists the iPod NAME in the selector and TRACKS rows in the
 // media list with "Items: TRACKS" in the status bar and prints what it saw;
@@ -7,8 +8,9 @@
 // prints its text, a line feed in it written as \n. "controls" prints
 // whether the selector, the Scan button and the Eject item are enabled (1),
 // or not (0). "sizes" drags the splitter as far left as it goes and prints
-// the first column's width and the bar's. Only messages that Windows carries
-// between processes are used.
+// the first column's width and the bar's. "ticked" waits until ROWS rows of
+// the media list are ticked and prints how many are. Only messages that
+// Windows carries between processes are used.
 #include "resource.h"
 
 #include <windows.h>
@@ -64,7 +66,8 @@ HWND FindMainWindow() { return FindWindowW(L"#32770", L"Savanto - iPod Backup To
 
 int Usage()
 {
-    fwprintf(stderr, L"usage: savanto_probe wait TRACKS NAME SECONDS | close | box CAPTION SECONDS | controls | sizes\n");
+    fwprintf(stderr, L"usage: savanto_probe wait TRACKS NAME SECONDS | close | box CAPTION SECONDS | controls"
+                     L" | sizes | ticked ROWS SECONDS\n");
     return 2;
 }
 
@@ -117,6 +120,23 @@ int Sizes()
     return main ? 0 : 1;
 }
 
+int Ticked(int rows, DWORD seconds)
+{
+    const HWND list = GetDlgItem(FindMainWindow(), IDC_MEDIA_LIST);
+    int ticked = -1;
+    for (const DWORD start = GetTickCount(); list && ticked != rows && GetTickCount() - start < seconds * 1000;) {
+        ticked = 0;
+        for (int row = 0, count = static_cast<int>(Ask(list, LVM_GETITEMCOUNT)); row < count; ++row) {
+            DWORD_PTR state = 0;
+            SendMessageTimeoutW(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK, SMTO_BLOCK, 2000, &state);
+            ticked += state == INDEXTOSTATEIMAGEMASK(2);
+        }
+        Sleep(ticked == rows ? 0 : 200);
+    }
+    wprintf(L"%d row(s) ticked\n", ticked);
+    return ticked == rows ? 0 : 1;
+}
+
 int Close()
 {
     const HWND main = FindMainWindow();
@@ -156,6 +176,8 @@ int wmain(int argc, wchar_t** argv)
         return Sizes();
     if (command == L"box" && argc == 4)
         return Box(argv[2], static_cast<DWORD>(_wtoi(argv[3])));
+    if (command == L"ticked" && argc == 4)
+        return Ticked(_wtoi(argv[2]), static_cast<DWORD>(_wtoi(argv[3])));
     if (command == L"wait" && argc == 5)
         return Wait(_wtoi(argv[2]), argv[3], static_cast<DWORD>(_wtoi(argv[4])));
     return Usage();
