@@ -1,6 +1,7 @@
 #!/bin/bash
 # Configures and builds Savanto for the given targets (default: both).
-# Usage: scripts/build.sh [i686] [x86_64]
+# Usage: scripts/build.sh [i686] [x86_64] [native]
+# (native: the database code on Linux under the sanitizers, with its fuzz targets)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 targets=("$@"); [ ${#targets[@]} -gt 0 ] || targets=(i686 x86_64)

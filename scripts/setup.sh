@@ -10,6 +10,7 @@ PACKAGES=(
   xvfb xauth xdotool openbox imagemagick
   python3
   fp-utils zip   # chmcmd compiles help.chm, chmls checks it; the release package
+  clang-14 libclang-rt-14-dev llvm-14 zlib1g-dev   # the native sanitizer build, libFuzzer, llvm-cov
 )
 
 log() { echo "setup: $*" >&2; }

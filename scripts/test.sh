@@ -1,10 +1,12 @@
 #!/bin/bash
 # The whole test suite: installs what is missing, builds both targets and runs
-# every test under Wine - i686 under wine32, x86_64 under wine64 - in one CTest run.
+# every test under Wine - i686 under wine32, x86_64 under wine64 - in one CTest
+# run, with the native build of the database code: its damage tests under the
+# sanitizers and a short run of each fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
-./scripts/build.sh i686 x86_64
+./scripts/build.sh i686 x86_64 native
 . scripts/wine-prefix.sh
 
 builds=(build/i686 build/x86_64)
@@ -12,8 +14,8 @@ trap 'for b in "${builds[@]}"; do prefix_stop "$b"; done' EXIT
 for b in "${builds[@]}"; do prefix_init "$b"; done
 for b in "${builds[@]}"; do prefix_start "$b"; done
 
-# One CTest tree over both builds, so that one summary line covers them. The
+# One CTest tree over the three builds, so that one summary line covers them. The
 # long runs (label "long", the long fuzz run) are left out: run them with
 # ctest's -L long.
-printf 'subdirs("i686" "x86_64")\n' > build/CTestTestfile.cmake
+printf 'subdirs("i686" "x86_64" "native")\n' > build/CTestTestfile.cmake
 ctest --test-dir build --output-on-failure -j"$(nproc)" -LE long "$@"

@@ -2,7 +2,6 @@
 
 #include "db/read_ahead_file.h"
 
-#include <strsafe.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -130,9 +129,13 @@ bool PathBeside(const wchar_t* iTunesDbPath, wchar_t* cdbPath, size_t cdbPathUni
     const size_t folderUnits = slash ? static_cast<size_t>(slash - iTunesDbPath) + 1 : 0;
     if (folderUnits >= cdbPathUnits)
         return false;
+    static const wchar_t kName[] = L"iTunesCDB";
+    const size_t nameUnits = sizeof(kName) / sizeof(kName[0]);   // with its NUL
+    if (nameUnits > cdbPathUnits - folderUnits)
+        return false;
     wmemcpy(cdbPath, iTunesDbPath, folderUnits);
-    cdbPath[folderUnits] = L'\0';
-    return SUCCEEDED(StringCchCatW(cdbPath, cdbPathUnits, L"iTunesCDB"));
+    wmemcpy(cdbPath + folderUnits, kName, nameUnits);
+    return true;
 }
 
 }  // namespace compressed_db

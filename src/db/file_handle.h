@@ -1,5 +1,5 @@
 #pragma once
-#include <windows.h>
+#include "db/platform.h"
 
 // Owns one Win32 file handle, or none (INVALID_HANDLE_VALUE). The handle is
 // closed exactly once: by Close, by Reset, or when the owner is destroyed.

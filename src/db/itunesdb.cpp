@@ -320,7 +320,7 @@ bool CiTunesDB::ReadText(int64_t objectStart, uint32_t totalLength, uint32_t byt
     if (end > m_file.Size() || !m_file.SeekTo(end - byteLength))
         return false;
     const size_t units = (static_cast<size_t>(byteLength) + 1) / 2;
-    OwnedText copy(new wchar_t[units + 1]());
+    OwnedText copy(new TextUnit[units + 1]());
     if (!m_file.Read(copy.get(), byteLength))
         return false;
     *text = std::move(copy);

@@ -1,6 +1,5 @@
 #pragma once
-#include <windows.h>
-#include <commctrl.h>
+#include "db/platform.h"
 
 #include <cstdint>
 #include <memory>
@@ -8,7 +7,7 @@
 
 // A NUL-terminated UTF-16 string owned by one record; null means the database
 // held no such string, which every consumer must accept.
-using OwnedText = std::unique_ptr<wchar_t[]>;
+using OwnedText = std::unique_ptr<TextUnit[]>;
 
 // One track of the iPod's database. Records are never copied: the library owns
 // them and everything else refers to them by pointer or by position.

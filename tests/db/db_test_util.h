@@ -64,7 +64,10 @@ inline LoadedDb LoadBytes(const testing_support::TempDir& dir, const ipodgen::By
 
 inline std::wstring Text(const OwnedText& text)
 {
-    return text ? std::wstring(text.get()) : std::wstring(L"<none>");
+    if (!text)
+        return L"<none>";
+    const TextUnit* units = text.get();
+    return std::wstring(units, units + std::char_traits<TextUnit>::length(units));
 }
 
 inline bool SameTrackRecord(const TrackEntry& a, const TrackEntry& b)

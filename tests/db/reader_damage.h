@@ -3,6 +3,7 @@
 // long run outside it: the seed databases, the mutations, and the check that
 // whatever the reader returns was read from the file.
 #include "db_test_util.h"
+#include "ipodgen/seed_databases.h"
 
 #include <cstdint>
 #include <functional>
@@ -18,12 +19,9 @@ struct SeedDatabase {
     Bytes bytes;
 };
 
-// Builder-made seeds. EveryObjectTypeDb holds each kind of object the reader
-// meets: every data set type, tracks with every text and opaque objects,
-// master, ordinary and smart playlists, and items with nested objects.
-Bytes SmallSampleDb();
-Bytes OddLayoutDb();
-Bytes EveryObjectTypeDb();
+using ipodgen::EveryObjectTypeDb;
+using ipodgen::OddLayoutDb;
+using ipodgen::SmallSampleDb;
 
 // Appends the real sample `fileName` when the build has the samples; false
 // when it has them but the file cannot be read.

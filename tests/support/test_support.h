@@ -1,5 +1,5 @@
 #pragma once
-#include <windows.h>
+#include "db/platform.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #include "db_builder.h"
 
-#include <windows.h>
+#include "db/platform.h"
 #include <zlib.h>
 
 #include <algorithm>

@@ -16,12 +16,21 @@
 # After every run Ctrl+A must tick every row without a click.
 # With "compressed", the iPod is a newer one: its database is compressed in
 # iTunesCDB beside a zero-byte iTunesDB.
+# With "faults", the destination folder is a RAM disk of 256 KiB (a tmpfs the
+# test mounts as root), too small for the tracks of 1 to 48 KiB: the run fills
+# it. An item the log reports failed must leave no file and stay ticked, the
+# others must be whole copies, and the end message must say that the disk is
+# full. Then the disk is remounted read-only and Copy pressed again: exactly
+# the items still ticked are tried, and all fail. The disk is unmounted once
+# Wine's server has stopped. Where the machine does not allow the mount, the
+# test says so and is skipped (exit code 77).
 # The plain run starts Savanto as installed, in a read-only RAM disk with help.chm:
 # the log must be in the local application data, and F1 must open the help.
-# Usage: copy_e2e.sh <build dir> <source dir> [playlists|compressed]
+# Usage: copy_e2e.sh <build dir> <source dir> [playlists|compressed|faults]
 set -euo pipefail
 b=$(cd "$1" && pwd); src=$(cd "$2" && pwd); mode=${3:-copy}
 tracks=40 playlists=3 media_bytes=1500000 name="Copy E2E iPod"
+[ "$mode" = faults ] && media_bytes=0   # each file its own size, 1 to 48 KiB
 . "$src/scripts/wine-prefix.sh"
 sample_args=(); [ "$mode" = compressed ] && sample_args=(--compressed)
 [ "$mode" = playlists ] && sample_args=(--awkward)
@@ -35,12 +44,47 @@ winpath() { echo "Z:$1" | tr / '\\'; }
 
 fail() { import -window root "$b/e2e/$mode-failure.png" 2>/dev/null || true; echo "FAIL: $* (screen in $b/e2e/$mode-failure.png)"; exit 1; }
 
+# The paths of the items a run tried, and of those that failed, from its log.
+log_text() { iconv -f UTF-16LE -t UTF-8 "$1" | tr -d '\r'; }
+tried_items() { log_text "$1" | sed -n 's/^copying: //p'; }
+failed_items() { log_text "$1" | sed -n 's/^failed: \(.*\) ([^()]*)$/\1/p'; }
+
+# The run's end message: <text> exactly; dismissed with Return. Then the
+# tracks that failed are the ones still ticked.
+expect_failed_run_box() {  # expect_failed_run_box <text> <ticked>
+  local box seen ticked
+  box=$(xwait_window Savanto 60) || fail "no message box after a run with failures"
+  seen=$(cwine "$b/tests/ui/savanto_probe.exe" box Savanto 10 | tr -d '\r')
+  [ "$seen" = "$1" ] || fail "the end message says \"$seen\", not \"$1\""
+  xactivate "$box" && xdotool key Return && xwait_gone Savanto 10 || fail "the end message did not close on Return"
+  ticked=$(cwine "$b/tests/ui/savanto_probe.exe" ticked "$2" 20) || fail "not the failed tracks ticked: $ticked"
+}
+
+# On the disk remounted read-only, Copy alone (the failed tracks are still
+# ticked) must try and fail exactly the items that found the disk full.
+read_only_run() {
+  local left n
+  cp "$log" "$work/full-disk.log"
+  left=$(failed_items "$work/full-disk.log") n=$(failed_items "$work/full-disk.log" | wc -l)
+  expect_failed_run_box "The destination disk is full: $n of $tracks tracks could not be copied.\nThey are still ticked. The transfer log lists why:\n$(winpath "$log")" $n
+  ramdisk_readonly "$work/dest" || fail "the RAM disk could not be remounted read-only"
+  xactivate "$window" || fail "the main window could not be activated"
+  xdotool key ctrl+t
+  xwait_window "Copying\.\.\." 60 >/dev/null || fail "no progress dialog on the read-only disk"
+  xwait_gone "Copying\.\.\." 300 || fail "the copy did not end"
+  cp "$log" "$work/read-only.log"
+  [ "$(tried_items "$work/read-only.log")" = "$left" ] && [ "$(failed_items "$work/read-only.log")" = "$left" ] ||
+    fail "the read-only run did not try and fail exactly the items the full disk refused ($work/read-only.log)"
+  expect_failed_run_box "$n of $n tracks could not be copied.\nThey are still ticked. The transfer log lists why:\n$(winpath "$log")" $n
+}
+
 program=$b/$mode-e2e-program start=$work exe=$b/src/Savanto.exe log=$work/transfer_log.txt
-xsession_before_stop() { ramdisk_unmount "$program"; }
+# Both RAM disks go once Wine's server has stopped, when nothing holds them.
+xsession_before_stop() { xprefix_stop "$b" $prefix; ramdisk_unmount "$program"; ramdisk_unmount "$work/dest"; }
 xsession_start "$b" $prefix
 
-ramdisk_unmount "$program"   # left by an interrupted run
-rm -rf "$drive" "$work" "$program" && mkdir -p "$drive" "$work" "$b/e2e"
+ramdisk_unmount "$program"; ramdisk_unmount "$work/dest"   # left by an interrupted run
+rm -rf "$drive" "$work" "$program" && mkdir -p "$drive" "$work/dest" "$b/e2e"
 if [ "$mode" = copy ] && ramdisk_mount "$program" 32m; then
   cp "$b/src/Savanto.exe" "$b/src/help.chm" "$program/"
   ramdisk_readonly "$program"
@@ -48,6 +92,10 @@ if [ "$mode" = copy ] && ramdisk_mount "$program" 32m; then
   rm -rf "$(dirname "$log")"   # Savanto must make its folder
 elif [ "$mode" = copy ]; then
   echo "SKIP (read-only program folder): no RAM disk can be mounted here"
+fi
+if [ "$mode" = faults ] && ! ramdisk_mount "$work/dest" 256k; then
+  echo "SKIP: this machine does not let the test mount a RAM disk (tmpfs) as the destination (needs root)"
+  exit 77
 fi
 cwine "$b/tools/make_sample_ipod.exe" "$(winpath "$drive")" --tracks $tracks --name "$name" \
   --media-bytes $media_bytes "${sample_args[@]}" >/dev/null
@@ -95,6 +143,7 @@ done
 xdotool search --name "^Copying" >/dev/null 2>&1 && fail "the copy did not end"
 
 check=(copy_e2e_check)
+[ "$mode" = faults ] && check=(copy_e2e_check --faults)
 if [ "$mode" = playlists ]; then
   check=(playlist_e2e_check "$rule" "$(winpath "$work/library.tsv")")
   python3 "$src/tests/backup/e2e/library_dump.py" "$work/dest/$name Library.xml" $zone "$work/library.tsv" ||
@@ -102,6 +151,7 @@ if [ "$mode" = playlists ]; then
 fi
 cwine "$b/tests/backup/${check[0]}.exe" $tracks $media_bytes "$(winpath "$work/dest")" \
   "$(winpath "$log")" "${check[@]:1}" || fail "the copies, playlists, library file or $log are not as expected"
+[ "$mode" = faults ] && read_only_run
 # No click: the end of the run must have given the main window its keyboard back.
 xdotool key ctrl+a
 ticked=$(cwine "$b/tests/ui/savanto_probe.exe" ticked $tracks 20) || fail "Ctrl+A after the run did nothing: $ticked"

@@ -1,20 +1,37 @@
-// copy_e2e_check TRACKS MEDIA_BYTES DEST_FOLDER LOG_FILE [RULE]
+// copy_e2e_check TRACKS MEDIA_BYTES DEST_FOLDER LOG_FILE [RULE | --faults]
 // After Savanto.exe copied every track of a sample iPod made with
 // make_sample_ipod --tracks TRACKS --media-bytes MEDIA_BYTES: each copy must
 // be byte-identical to its source under the name RULE gives it (by default
 // the default renaming rule),
 // nothing else may lie in the destination, and the transfer log must hold one
 // line per track in library order. Prints what differs; exit code 0 when all matched.
+// With --faults the destination disk filled up during the run: an item the log
+// reports failed must have left neither its file nor its temporary ".part"
+// file, every other one must be a whole copy, and both kinds must occur.
+#include "backup/copy_job.h"
 #include "e2e_lines.h"
 #include "ipodgen/sample_ipod.h"
 
 #include <windows.h>
 
 #include <cstdio>
+#include <cwchar>
+#include <set>
 #include <string>
 #include <vector>
 
 namespace {
+
+// The log's failure line of that destination, which must name a full disk.
+std::wstring FailedLineIn(const std::vector<std::wstring>& log, const wchar_t* destination)
+{
+    const std::wstring prefix = L"failed: " + std::wstring(destination) + L" (write error, error ";
+    for (const std::wstring& line : log) {
+        if (line == prefix + L"39)" || line == prefix + L"112)")
+            return line;
+    }
+    return prefix + L"39 or 112)";
+}
 
 void CountFiles(const std::wstring& folder, int& count)
 {
@@ -45,7 +62,14 @@ int wmain(int argc, wchar_t** argv)
     const auto tracks = ipodgen::SampleTracks(_wtoi(argv[1]), static_cast<uint32_t>(_wtoi(argv[2])));
     const std::wstring folder = argv[3];
     const std::vector<std::wstring> log = ReadUtf16Lines(argv[4]);
-    const wchar_t* rule = argc == 6 ? argv[5] : L"<artist> - <album>\\<track> - <title>";
+    const bool faults = argc == 6 && wcscmp(argv[5], L"--faults") == 0;
+    const wchar_t* rule = argc == 6 && !faults ? argv[5] : L"<artist> - <album>\\<track> - <title>";
+    std::set<std::wstring> failed;
+    for (const std::wstring& line : log) {
+        const size_t reason = line.rfind(L" (");
+        if (faults && line.compare(0, 8, L"failed: ") == 0 && reason != std::wstring::npos)
+            failed.insert(line.substr(8, reason - 8));
+    }
 
     int failures = 0, copies = 0;
     std::vector<std::wstring> expectedLog;
@@ -60,6 +84,14 @@ int wmain(int argc, wchar_t** argv)
         }
         // Two tracks with one name are both copied, the second numbered.
         expectedLog.push_back(std::wstring(L"copying: ") + destination);
+        if (failed.count(destination)) {
+            expectedLog.push_back(FailedLineIn(log, destination));
+            if (FileExists(destination) || FileExists((std::wstring(destination) + L".part").c_str())) {
+                fwprintf(stderr, L"a failed item left a file: %ls\n", destination);
+                ++failures;
+            }
+            continue;
+        }
         ++copies;
         std::vector<BYTE> copied;
         if (!ipodgen::ReadBytes(destination, &copied)) {
@@ -86,7 +118,12 @@ int wmain(int argc, wchar_t** argv)
         fwprintf(stderr, L"%d files in the destination, %d expected\n", files, copies);
         ++failures;
     }
-    wprintf(L"%d tracks, %d copies checked, %zu log lines, %d failures\n", static_cast<int>(tracks.size()), copies,
-            log.size(), failures);
+    if (faults && (failed.empty() || copies == 0)) {
+        fwprintf(stderr, L"%zu items failed and %d were copied: the disk was not filled during the run\n",
+                 failed.size(), copies);
+        ++failures;
+    }
+    wprintf(L"%d tracks, %d copies checked, %zu failed items, %zu log lines, %d failures\n",
+            static_cast<int>(tracks.size()), copies, failed.size(), log.size(), failures);
     return failures == 0 ? 0 : 1;
 }
