@@ -42,6 +42,11 @@ bool ElapsedDisplayDue(DWORD elapsedMs, DWORD lastShownMs)
     return static_cast<DWORD>(elapsedMs - lastShownMs) >= kElapsedRefreshMs;
 }
 
+bool ProgressDisplayDue(DWORD now, DWORD lastShown)
+{
+    return static_cast<DWORD>(now - lastShown) >= kProgressRefreshMs;
+}
+
 std::wstring FormatItemCounter(int number, int count)
 {
     wchar_t text[32];
@@ -160,7 +165,9 @@ bool WaitAnsweringSentMessages(HANDLE handle, DWORD timeoutMs)
     }
 }
 
-CopyJob::CopyJob() : lock(CreateMutexW(nullptr, FALSE, nullptr)) {}
+CopyJob::CopyJob() : lock(CreateMutexW(nullptr, FALSE, nullptr)), wake(CreateEventW(nullptr, FALSE, FALSE, nullptr))
+{
+}
 
 CopyJobLock::CopyJobLock(CopyJob& job) : m_job(job) { WaitForSingleObject(job.lock.Get(), INFINITE); }
 
@@ -218,11 +225,13 @@ void PrepareCopyRun(CopyJob& job, std::vector<TrackEntry*> tracks, std::unique_p
     job.playlists.clear();
     job.paused = 0;
     job.cancelled = 0;
+    job.sourceRemoved = 0;
     job.itemCount = static_cast<int32_t>(std::min<size_t>(job.copyList.size(), INT32_MAX));
     job.position = 0;
     job.currentItem.reset();
     job.runEnded = false;
     job.host = std::move(host);
+    ResetEvent(job.wake.Get());
 }
 
 bool StartCopyWorker(CopyJob& job)
@@ -237,12 +246,28 @@ bool StartCopyWorker(CopyJob& job)
     return true;
 }
 
+bool ToggleCopyPause(CopyJob& job)
+{
+    const bool paused = (job.paused ^= 1u) != 0;
+    SetEvent(job.wake.Get());
+    return paused;
+}
+
+bool CopyRunActive(CopyJob& job)
+{
+    if (!job.workerThread.Get())
+        return false;
+    CopyJobUiLock guard(job);
+    return !job.runEnded;
+}
+
 void CancelCopyRun(CopyJob& job)
 {
     CopyJobUiLock guard(job);
     if (job.runEnded || job.cancelled)
         return;
     job.cancelled = 1;
+    SetEvent(job.wake.Get());   // a paused worker ends now, not at its next wake-up
     // The worker will not touch the tracks again; the user interface can be
     // used (and the library reloaded) before it has finished its last step.
     UntickRun(job);
@@ -321,9 +346,29 @@ const wchar_t* OpenItemFiles(CopyItem& item, const wchar_t* source, DWORD& error
     return nullptr;
 }
 
+// Moves the file bar when its value changed and, unless `always`, when the
+// last move is old enough.
+void ShowFileProgress(CopyJob& job, CopyJobHost& host, int value, bool always)
+{
+    const DWORD now = host.TickCount();
+    if (value == job.fileProgressShown || (!always && !ProgressDisplayDue(now, job.lastProgressShown)))
+        return;
+    job.fileProgressShown = value;
+    job.lastProgressShown = now;
+    ReportUnlessCancelled(job, [&] { host.SetFileProgress(value); });
+}
+
+// The bar always shows where the item ended.
+void ShowItemEnd(CopyJob& job, CopyJobHost& host)
+{
+    const CopyItem& item = *job.currentItem;
+    ShowFileProgress(job, host, FileProgressValue(item.sourceSize, item.bytesCopied), true);
+}
+
 // Ends the current item without keeping its file; the run goes on.
 void FailCurrentItem(CopyJob& job, CopyJobHost& host, const wchar_t* reason, DWORD error)
 {
+    ShowItemEnd(job, host);
     const std::wstring line = FailureLine(job.currentItem->shownPath, reason, error);
     job.currentItem.reset();
     EndItem(job, CopyOutcome::Failed);
@@ -341,12 +386,15 @@ void CompleteCurrentItem(CopyJob& job, CopyJobHost& host)
         return;
     }
     item.complete = true;
+    ShowItemEnd(job, host);
     job.currentItem.reset();
     EndItem(job, CopyOutcome::Copied);
 }
 
 void ReportItemStart(CopyJob& job, CopyJobHost& host, const ItemPlan& plan, const std::vector<std::wstring>& lines)
 {
+    job.fileProgressShown = 0;
+    job.lastProgressShown = host.TickCount();
     ReportUnlessCancelled(job, [&] {
         for (const std::wstring& line : lines)
             host.Log(line.c_str());
@@ -407,7 +455,7 @@ void CopyNextChunk(CopyJob& job, CopyJobHost& host, BYTE* chunk)
 {
     CopyItem& item = *job.currentItem;
     DWORD read = 0;
-    if (!ReadFile(item.source.Get(), chunk, kCopyChunkBytes, &read, nullptr)) {
+    if (!ReadFile(item.source.Get(), chunk, job.chunkBytes, &read, nullptr)) {
         FailCurrentItem(job, host, L"read error", GetLastError());
         return;
     }
@@ -422,10 +470,10 @@ void CopyNextChunk(CopyJob& job, CopyJobHost& host, BYTE* chunk)
         return;
     }
     item.bytesCopied += read;
-    const int progress = FileProgressValue(item.sourceSize, item.bytesCopied);
-    ReportUnlessCancelled(job, [&] { host.SetFileProgress(progress); });
-    if (read < kCopyChunkBytes)
+    if (read < job.chunkBytes)
         CompleteCurrentItem(job, host);
+    else
+        ShowFileProgress(job, host, FileProgressValue(item.sourceSize, item.bytesCopied), false);
 }
 
 void FinishCopyRun(CopyJob& job, CopyJobHost& host)
@@ -436,6 +484,7 @@ void FinishCopyRun(CopyJob& job, CopyJobHost& host)
         return;   // the cancel has unticked everything and closed the dialog
     UntickRun(job);
     job.copyList.clear();
+    host.SetOverallProgress(job.position);   // the bar ends full, however fast the last items went
     host.ClearRowChecks();
     host.CloseDialog();
 }
@@ -452,18 +501,20 @@ void UpdateElapsedTime(CopyJob& job, CopyJobHost& host)
 
 void RunCopyJob(CopyJob& job, CopyJobHost& host)
 {
-    std::vector<BYTE> chunk(kCopyChunkBytes);
+    std::vector<BYTE> chunk(job.chunkBytes);
     job.startTick = host.TickCount();
     job.lastElapsedShown = 0;
     while (job.position < job.itemCount && !job.cancelled) {
         if (!job.currentItem)
             StartNextItem(job, host);
-        else if (!job.paused)
+        else if (job.paused)
+            host.WaitWhilePaused(job.wake.Get(), kPausedWaitMs);
+        else
             CopyNextChunk(job, host, chunk.data());
         if (job.cancelled)
             break;
         UpdateElapsedTime(job, host);
-        host.Sleep(kCopyStepSleepMs);
+        host.AfterStep();
     }
     job.currentItem.reset();   // after a cancel: closes the files, removes the partial one
     WriteRunPlaylists(job, host);

@@ -25,8 +25,6 @@ DWORD DialogCopyHost::TransferOverwrite() { return g_settings.TransferOverwrite;
 
 DWORD DialogCopyHost::TickCount() { return GetTickCount(); }
 
-void DialogCopyHost::Sleep(DWORD milliseconds) { ::Sleep(milliseconds); }
-
 void DialogCopyHost::Log(const wchar_t* line) { g_log.Write(L"%ls", line); }
 
 void DialogCopyHost::SetOverallProgress(int position)
@@ -113,7 +111,7 @@ INT_PTR OnInitDialog(HWND dialog, const CopyDialogSources* sources)
 
 void OnPause(HWND dialog)
 {
-    const bool paused = (g_copyJob.paused ^= 1u) != 0;
+    const bool paused = ToggleCopyPause(g_copyJob);
     SetDlgItemTextW(dialog, IDC_PAUSE, paused ? L"Resume" : L"Pause");
     SetWindowTextW(dialog, paused ? kTitlePaused : kTitleRunning);
 }

@@ -20,7 +20,6 @@ public:
     std::wstring RenamingRule() override;
     DWORD TransferOverwrite() override;
     DWORD TickCount() override;
-    void Sleep(DWORD milliseconds) override;
 
     void Log(const wchar_t* line) override;
     void SetOverallProgress(int position) override;

@@ -66,7 +66,7 @@ public:
         return L"<title>";
     }
     DWORD TransferOverwrite() override { return 0; }
-    void Sleep(DWORD) override { m_gates.run.Wait(); }
+    void AfterStep() override { m_gates.run.Wait(); }
     void SetCounterText(const wchar_t* text) override
     {
         if (m_gates.holdCounter) {
