@@ -6,6 +6,12 @@
 # (so the Eject item) working again. With E: mapped as a fixed disk, Ctrl+E
 # shows the drive-type box and then the error box, in that order. A
 # screenshot of the error box is left under <build>/e2e/.
+# Then a second simulated iPod comes and goes while Savanto runs: its drive F:
+# is defined through Wine's mount manager (a drive link made after the Wine
+# server started would break the volume query), and the probe sends the
+# WM_DEVICECHANGE that Windows sends (Wine's mount manager sends none to a
+# desktop window): the selector lists it with the first iPod still loaded,
+# and drops it again on its removal.
 # Usage: eject_e2e.sh <build dir> <source dir>
 set -euo pipefail
 b=$(cd "$1" && pwd); src=$(cd "$2" && pwd)
@@ -112,4 +118,26 @@ dismiss "$box" "iPod Eject Error"
 expect_back_to_normal
 stop_savanto
 map_e_as floppy
-echo "PASS: after the boxes $controls; screenshot $shot"
+
+# 3. A second iPod arrives and is removed.
+second="$b/$prefix-f" second_name="Second E2E iPod"
+rm -rf "$second" && mkdir -p "$second"
+ewine "$b/tools/make_sample_ipod.exe" "Z:$second" --tracks 5 --name "$second_name" --no-media >/dev/null
+start_savanto
+probe drive F "$second" || fail "the mount manager did not define F:"
+probe volume arrival F || fail "the arrival could not be sent"
+want="$name*; $second_name; $tracks rows"
+for _ in $(seq 1 100); do
+  seen=$(probe selector | tr -d '\r'); [ "$seen" = "$want" ] && break; sleep 0.2
+done
+[ "$seen" = "$want" ] || fail "after the arrival the selector shows: $seen"
+probe drive F - || fail "the mount manager did not remove F:"
+probe volume removal F || fail "the removal could not be sent"
+want="$name*; $tracks rows"
+for _ in $(seq 1 100); do
+  seen=$(probe selector | tr -d '\r'); [ "$seen" = "$want" ] && break; sleep 0.2
+done
+[ "$seen" = "$want" ] || fail "after the removal the selector shows: $seen"
+stop_savanto
+rm -rf "$second"
+echo "PASS: after the boxes $controls; F: came and went; screenshot $shot"

@@ -1,4 +1,5 @@
 // savanto_probe wait TRACKS NAME SECONDS | close | box CAPTION SECONDS | controls
+//               | drive LETTER UNIXPATH|- | volume arrival|removal LETTER | selector
 // Run in the same Wine prefix as a running Savanto.exe. "wait" waits until
 // its main window lists the iPod NAME in the selector and TRACKS rows in the
 // media list with "Items: TRACKS" in the status bar and prints what it saw;
@@ -6,14 +7,22 @@
 // window's close box does. "box" waits for a message box titled CAPTION and
 // prints its text, a line feed in it written as \n. "controls" prints
 // whether the selector, the Scan button and the Eject item are enabled (1),
-// or not (0). Only messages that Windows carries between processes are used.
+// or not (0). "drive" defines (or with "-" removes) a removable drive through
+// Wine's mount manager, as Wine's configuration tool does. "volume" sends the
+// main window the WM_DEVICECHANGE the system sends for a volume's arrival or
+// removal. "selector" prints the selector's items, the selected one starred,
+// and the media list's rows. Only messages that Windows carries between
+// processes are used.
 #include "resource.h"
 
 #include <windows.h>
 #include <commctrl.h>
+#include <dbt.h>
+#include <winioctl.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -62,7 +71,8 @@ HWND FindMainWindow() { return FindWindowW(L"#32770", L"Savanto - iPod Backup To
 
 int Usage()
 {
-    fwprintf(stderr, L"usage: savanto_probe wait TRACKS NAME SECONDS | close | box CAPTION SECONDS | controls\n");
+    fwprintf(stderr, L"usage: savanto_probe wait TRACKS NAME SECONDS | close | box CAPTION SECONDS | controls | "
+                     L"drive LETTER UNIXPATH|- | volume arrival|removal LETTER | selector\n");
     return 2;
 }
 
@@ -104,6 +114,70 @@ int Close()
     return main && PostMessageW(main, WM_CLOSE, 0, 0) ? 0 : 1;
 }
 
+// Wine's own request to its mount manager; the mount point follows the
+// structure as a Unix path.
+struct WineUnixDrive {
+    ULONG size, type, fsType;
+    DWORD serial;
+    ULONGLONG unixDevice;
+    WCHAR letter;
+    USHORT mountPointOffset, deviceOffset, labelOffset;
+};
+constexpr DWORD kDefineUnixDrive = CTL_CODE('m', 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
+
+int Drive(wchar_t letter, const std::wstring& unixPath)
+{
+    const bool remove = unixPath == L"-";
+    const std::string path(unixPath.begin(), unixPath.end());   // the tests' paths are ASCII
+    std::vector<char> request(sizeof(WineUnixDrive) + (remove ? 0 : path.size() + 1));
+    auto* drive = reinterpret_cast<WineUnixDrive*>(request.data());
+    drive->size = static_cast<ULONG>(request.size());
+    drive->type = remove ? DRIVE_NO_ROOT_DIR : DRIVE_REMOVABLE;
+    drive->letter = static_cast<WCHAR>(towlower(letter));
+    if (!remove) {
+        drive->mountPointOffset = sizeof(WineUnixDrive);
+        path.copy(request.data() + sizeof(WineUnixDrive), path.size());
+    }
+    HANDLE manager = CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (manager == INVALID_HANDLE_VALUE)
+        return 1;
+    DWORD returned = 0;
+    const BOOL done = DeviceIoControl(manager, kDefineUnixDrive, request.data(), static_cast<DWORD>(request.size()),
+                                      nullptr, 0, &returned, nullptr);
+    CloseHandle(manager);
+    return done ? 0 : 1;
+}
+
+int Volume(const std::wstring& event, wchar_t letter)
+{
+    const HWND main = FindMainWindow();
+    if (!main || (event != L"arrival" && event != L"removal") || towupper(letter) < L'A' || towupper(letter) > L'Z')
+        return 1;
+    DEV_BROADCAST_VOLUME volume = {sizeof(volume), DBT_DEVTYP_VOLUME, 0, 1u << (towupper(letter) - L'A'), 0};
+    SendMessageW(main, WM_DEVICECHANGE, event == L"arrival" ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE,
+                 reinterpret_cast<LPARAM>(&volume));
+    return 0;
+}
+
+int Selector()
+{
+    const HWND main = FindMainWindow();
+    if (!main)
+        return 1;
+    const HWND selector = GetDlgItem(main, IDC_IPOD_SELECTOR);
+    const LRESULT selected = Ask(selector, CB_GETCURSEL);
+    for (LRESULT i = 0, count = Ask(selector, CB_GETCOUNT); i < count; ++i) {
+        wchar_t text[256] = {};
+        if (SendMessageW(selector, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0) >= 256)
+            return 1;
+        SendMessageW(selector, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+        wprintf(L"%ls%ls; ", text, i == selected ? L"*" : L"");
+    }
+    wprintf(L"%d rows\n", static_cast<int>(Ask(GetDlgItem(main, IDC_MEDIA_LIST), LVM_GETITEMCOUNT)));
+    return 0;
+}
+
 int Wait(int tracks, const std::wstring& name, DWORD seconds)
 {
     const DWORD start = GetTickCount();
@@ -135,6 +209,12 @@ int wmain(int argc, wchar_t** argv)
         return Controls();
     if (command == L"box" && argc == 4)
         return Box(argv[2], static_cast<DWORD>(_wtoi(argv[3])));
+    if (command == L"drive" && argc == 4)
+        return Drive(argv[2][0], argv[3]);
+    if (command == L"volume" && argc == 4)
+        return Volume(argv[2], argv[3][0]);
+    if (command == L"selector" && argc == 2)
+        return Selector();
     if (command == L"wait" && argc == 5)
         return Wait(_wtoi(argv[2]), argv[3], static_cast<DWORD>(_wtoi(argv[4])));
     return Usage();
