@@ -185,12 +185,13 @@ namespace {
 
 // Runs `report` unless the run was cancelled; the lock keeps a cancel (and
 // with it the dialog's end and the log's close) from slipping in between.
+// The host runs the whole report in one go, where the dialog lives.
 template <class Report>
-void ReportUnlessCancelled(CopyJob& job, Report&& report)
+void ReportUnlessCancelled(CopyJob& job, CopyJobHost& host, Report&& report)
 {
     CopyJobLock guard(job);
     if (!job.cancelled)
-        report();
+        host.RunReports(report);
 }
 
 void UntickRun(CopyJob& job)
@@ -355,7 +356,7 @@ void ShowFileProgress(CopyJob& job, CopyJobHost& host, int value, bool always)
         return;
     job.fileProgressShown = value;
     job.lastProgressShown = now;
-    ReportUnlessCancelled(job, [&] { host.SetFileProgress(value); });
+    ReportUnlessCancelled(job, host, [&] { host.SetFileProgress(value); });
 }
 
 // The bar always shows where the item ended.
@@ -372,7 +373,7 @@ void FailCurrentItem(CopyJob& job, CopyJobHost& host, const wchar_t* reason, DWO
     const std::wstring line = FailureLine(job.currentItem->shownPath, reason, error);
     job.currentItem.reset();
     EndItem(job, CopyOutcome::Failed);
-    ReportUnlessCancelled(job, [&] { host.Log(line.c_str()); });
+    ReportUnlessCancelled(job, host, [&] { host.Log(line.c_str()); });
 }
 
 void CompleteCurrentItem(CopyJob& job, CopyJobHost& host)
@@ -395,7 +396,7 @@ void ReportItemStart(CopyJob& job, CopyJobHost& host, const ItemPlan& plan, cons
 {
     job.fileProgressShown = 0;
     job.lastProgressShown = host.TickCount();
-    ReportUnlessCancelled(job, [&] {
+    ReportUnlessCancelled(job, host, [&] {
         for (const std::wstring& line : lines)
             host.Log(line.c_str());
         host.SetOverallProgress(job.position);
@@ -496,7 +497,7 @@ void UpdateElapsedTime(CopyJob& job, CopyJobHost& host)
         return;
     job.lastElapsedShown = elapsed;
     const std::wstring text = FormatElapsedTime(elapsed);
-    ReportUnlessCancelled(job, [&] { host.SetElapsedText(text.c_str()); });
+    ReportUnlessCancelled(job, host, [&] { host.SetElapsedText(text.c_str()); });
 }
 
 void RunCopyJob(CopyJob& job, CopyJobHost& host)

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -84,6 +85,10 @@ public:
     // Called while the run is paused: waits until `wake` is signalled (a
     // resume or a cancel) or `timeoutMs` has passed.
     virtual void WaitWhilePaused(HANDLE wake, DWORD timeoutMs) { WaitForSingleObject(wake, timeoutMs); }
+    // Runs a group of the reports below (an item's start, a bar's move). The
+    // dialog runs each group on its own thread in one step rather than as one
+    // cross-thread call per control.
+    virtual void RunReports(const std::function<void()>& reports) { reports(); }
 
     virtual void Log(const wchar_t* line) = 0;
     virtual void SetOverallProgress(int position) = 0;

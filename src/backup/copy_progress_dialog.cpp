@@ -25,6 +25,14 @@ DWORD DialogCopyHost::TransferOverwrite() { return g_settings.TransferOverwrite;
 
 DWORD DialogCopyHost::TickCount() { return GetTickCount(); }
 
+void DialogCopyHost::RunReports(const std::function<void()>& reports)
+{
+    // One cross-thread call for the group; should the hand-over fail, the
+    // reports still run, each its own call.
+    if (!m_dialogThread.Run([&reports] { reports(); }))
+        reports();
+}
+
 void DialogCopyHost::Log(const wchar_t* line) { g_log.Write(L"%ls", line); }
 
 void DialogCopyHost::SetOverallProgress(int position)
