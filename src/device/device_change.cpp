@@ -101,6 +101,9 @@ DWORD WINAPI ArrivalThreadProc(LPVOID parameter)
     if (firstAdded && g_loadedDrive == 0 && g_ipodList.Select(firstAdded)) {
         LoadIpodDatabase(StaticDriveRoot(firstAdded));
         UpdateStatusCounts();
+    } else if (!g_ipodList.GetSelectedRoot()) {
+        // The iPod whose tracks a scan that found nothing left listed is back.
+        g_ipodList.Select(g_loadedDrive);
     }
     ShowIpodControlsForList();
     g_busy = 0;
