@@ -123,21 +123,15 @@ map_e_as floppy
 second="$b/$prefix-f" second_name="Second E2E iPod"
 rm -rf "$second" && mkdir -p "$second"
 ewine "$b/tools/make_sample_ipod.exe" "Z:$second" --tracks 5 --name "$second_name" --no-media >/dev/null
+expect_selector() {  # expect_selector <what the probe's selector prints> <after what>
+  for _ in $(seq 1 100); do seen=$(probe selector | tr -d '\r'); [ "$seen" = "$1" ] && return; sleep 0.2; done
+  fail "after the $2 the selector shows: $seen"
+}
 start_savanto
-probe drive F "$second" || fail "the mount manager did not define F:"
-probe volume arrival F || fail "the arrival could not be sent"
-want="$name*; $second_name; $tracks rows"
-for _ in $(seq 1 100); do
-  seen=$(probe selector | tr -d '\r'); [ "$seen" = "$want" ] && break; sleep 0.2
-done
-[ "$seen" = "$want" ] || fail "after the arrival the selector shows: $seen"
-probe drive F - || fail "the mount manager did not remove F:"
-probe volume removal F || fail "the removal could not be sent"
-want="$name*; $tracks rows"
-for _ in $(seq 1 100); do
-  seen=$(probe selector | tr -d '\r'); [ "$seen" = "$want" ] && break; sleep 0.2
-done
-[ "$seen" = "$want" ] || fail "after the removal the selector shows: $seen"
+probe drive F "$second" && probe volume arrival F || fail "F: could not be defined and announced"
+expect_selector "$name*; $second_name; $tracks rows" arrival
+probe drive F - && probe volume removal F || fail "F: could not be removed and announced"
+expect_selector "$name*; $tracks rows" removal
 stop_savanto
 rm -rf "$second"
 echo "PASS: after the boxes $controls; F: came and went; screenshot $shot"

@@ -7,12 +7,10 @@
 // window's close box does. "box" waits for a message box titled CAPTION and
 // prints its text, a line feed in it written as \n. "controls" prints
 // whether the selector, the Scan button and the Eject item are enabled (1),
-// or not (0). "drive" defines (or with "-" removes) a removable drive through
-// Wine's mount manager, as Wine's configuration tool does. "volume" sends the
-// main window the WM_DEVICECHANGE the system sends for a volume's arrival or
-// removal. "selector" prints the selector's items, the selected one starred,
-// and the media list's rows. Only messages that Windows carries between
-// processes are used.
+// or not (0). "drive" defines (with "-" removes) a removable drive through
+// Wine's mount manager; "volume" sends the WM_DEVICECHANGE Windows sends;
+// "selector" prints its items, the selected one starred, and the rows. Only
+// messages that Windows carries between processes are used.
 #include "resource.h"
 
 #include <windows.h>
@@ -114,8 +112,7 @@ int Close()
     return main && PostMessageW(main, WM_CLOSE, 0, 0) ? 0 : 1;
 }
 
-// Wine's own request to its mount manager; the mount point follows the
-// structure as a Unix path.
+// Wine's own request to its mount manager, followed by the Unix path.
 struct WineUnixDrive {
     ULONG size, type, fsType;
     DWORD serial;
@@ -123,7 +120,6 @@ struct WineUnixDrive {
     WCHAR letter;
     USHORT mountPointOffset, deviceOffset, labelOffset;
 };
-constexpr DWORD kDefineUnixDrive = CTL_CODE('m', 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
 
 int Drive(wchar_t letter, const std::wstring& unixPath)
 {
@@ -134,27 +130,25 @@ int Drive(wchar_t letter, const std::wstring& unixPath)
     drive->size = static_cast<ULONG>(request.size());
     drive->type = remove ? DRIVE_NO_ROOT_DIR : DRIVE_REMOVABLE;
     drive->letter = static_cast<WCHAR>(towlower(letter));
-    if (!remove) {
-        drive->mountPointOffset = sizeof(WineUnixDrive);
-        path.copy(request.data() + sizeof(WineUnixDrive), path.size());
-    }
+    drive->mountPointOffset = remove ? 0 : sizeof(WineUnixDrive);
+    path.copy(request.data() + sizeof(WineUnixDrive), remove ? 0 : path.size());
     HANDLE manager = CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (manager == INVALID_HANDLE_VALUE)
-        return 1;
     DWORD returned = 0;
-    const BOOL done = DeviceIoControl(manager, kDefineUnixDrive, request.data(), static_cast<DWORD>(request.size()),
-                                      nullptr, 0, &returned, nullptr);
-    CloseHandle(manager);
+    const BOOL done = manager != INVALID_HANDLE_VALUE &&
+                      DeviceIoControl(manager, CTL_CODE('m', 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS),
+                                      request.data(), static_cast<DWORD>(request.size()), nullptr, 0, &returned, nullptr);
+    if (manager != INVALID_HANDLE_VALUE)
+        CloseHandle(manager);
     return done ? 0 : 1;
 }
 
 int Volume(const std::wstring& event, wchar_t letter)
 {
     const HWND main = FindMainWindow();
-    if (!main || (event != L"arrival" && event != L"removal") || towupper(letter) < L'A' || towupper(letter) > L'Z')
+    if (!main || letter < L'A' || letter > L'Z')
         return 1;
-    DEV_BROADCAST_VOLUME volume = {sizeof(volume), DBT_DEVTYP_VOLUME, 0, 1u << (towupper(letter) - L'A'), 0};
+    DEV_BROADCAST_VOLUME volume = {sizeof(volume), DBT_DEVTYP_VOLUME, 0, 1u << (letter - L'A'), 0};
     SendMessageW(main, WM_DEVICECHANGE, event == L"arrival" ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE,
                  reinterpret_cast<LPARAM>(&volume));
     return 0;
@@ -163,19 +157,15 @@ int Volume(const std::wstring& event, wchar_t letter)
 int Selector()
 {
     const HWND main = FindMainWindow();
-    if (!main)
-        return 1;
     const HWND selector = GetDlgItem(main, IDC_IPOD_SELECTOR);
-    const LRESULT selected = Ask(selector, CB_GETCURSEL);
     for (LRESULT i = 0, count = Ask(selector, CB_GETCOUNT); i < count; ++i) {
         wchar_t text[256] = {};
-        if (SendMessageW(selector, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0) >= 256)
-            return 1;
-        SendMessageW(selector, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
-        wprintf(L"%ls%ls; ", text, i == selected ? L"*" : L"");
+        if (SendMessageW(selector, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0) < 256)
+            SendMessageW(selector, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+        wprintf(L"%ls%ls; ", text, i == Ask(selector, CB_GETCURSEL) ? L"*" : L"");
     }
     wprintf(L"%d rows\n", static_cast<int>(Ask(GetDlgItem(main, IDC_MEDIA_LIST), LVM_GETITEMCOUNT)));
-    return 0;
+    return main ? 0 : 1;
 }
 
 int Wait(int tracks, const std::wstring& name, DWORD seconds)
