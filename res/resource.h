@@ -73,6 +73,7 @@
 #define IDM_COPY             40049
 #define IDM_EJECT            40050
 #define IDM_WRITE_PLAYLISTS  40060
+#define IDM_WRITE_LIBRARY_FILE 40061
 
 // Media list context menu commands
 #define IDM_LIST_CHECK_ALL       40029

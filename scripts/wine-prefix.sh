@@ -95,12 +95,12 @@ xprefix_stop() {  # xprefix_stop <builddir> <name>: ends every program of that p
 
 # A private X display with a window manager (Wine's windows get title bars and
 # DestroyWindow is fast). Sets XDISPLAY_PIDS; xdisplay_stop ends what it started.
-xdisplay_start() {  # xdisplay_start  -> exports DISPLAY
+xdisplay_start() {  # xdisplay_start  -> exports DISPLAY; XDISPLAY_SCREEN: WxHxDEPTH, 1024x768x24 by default
   local n i
   XDISPLAY_PIDS=""
   for n in $(seq 90 130); do
     [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ":$n" -screen 0 "${XDISPLAY_SCREEN:-1024x768x24}" -nolisten tcp >/dev/null 2>&1 &
     local xvfb=$!
     # Up to 30 s: on a loaded machine the server can be slow to listen.
     for i in $(seq 1 600); do

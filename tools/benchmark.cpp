@@ -4,6 +4,7 @@
 #include "backup/copy_job.h"
 #include "backup/copy_progress_dialog.h"
 #include "backup/transfer_log.h"
+#include "backup/run_files.h"
 #include "device/ipod_list.h"
 #include "db/itunesdb.h"
 #include "ipodgen/sample_ipod.h"
@@ -21,6 +22,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -655,6 +657,65 @@ void BenchCompressedReader(const std::wstring& folder, const ipodgen::Bytes& db)
     RemoveDirectoryW(cdbFolder.c_str());
 }
 
+// The files a completed run writes: 20 playlists of 2,000 items each and the
+// library file, over a folder holding every track's copy (empty files). The
+// look for each copy, shared by all of them, is reported apart from the
+// making and the writing of the files.
+void BenchRunFiles(const std::wstring& folder, const std::wstring& dbPath)
+{
+    const LoadedDatabase loaded = ReadDatabase(dbPath.c_str());
+    LibrarySource library;
+    library.writePlaylists = library.writeLibrary = true;
+    library.ipodName = L"Benchmark iPod";
+    for (const auto& track : loaded.tracks)
+        library.tracks.push_back(track.get());
+    library.playlists.resize(20);
+    for (size_t i = 0; i < library.tracks.size(); ++i)
+        library.playlists[i % 20].items.push_back(static_cast<int>(i));
+    for (size_t p = 0; p < library.playlists.size(); ++p)
+        library.playlists[p].name = L"Playlist " + std::to_wstring(p + 1);
+    const std::wstring destination = folder + L"\\run files\\";
+    std::vector<TrackCopy> copies;
+    const double formMs = BestMs(
+        [&] { copies = FormTrackCopies(destination.c_str(), settings_defaults::kNamingConvertion, library.tracks); });
+    std::set<std::wstring> folders;
+    for (const TrackCopy& copy : copies) {
+        const std::wstring parent = copy.onDisk.substr(0, copy.onDisk.rfind(L'\\'));
+        if (folders.insert(parent).second)
+            CreateDirectoryPath((parent + L"\\").c_str());
+        CloseHandle(CreateFileW(copy.onDisk.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    }
+    const double checkMs = BestMs([&] { CheckCopies(copies); });
+    std::vector<RunFile> files;
+    const double composeMs = BestMs([&] { files = ComposeRunFiles(library, copies, CurrentLibraryFileInfo(destination.c_str())); });
+    size_t bytes = 0;
+    const double writeMs = BestMs([&] {
+        bytes = 0;
+        for (const RunFile& file : files) {
+            DWORD error = 0;
+            WriteFileReplacing(file.path.c_str(), file.bytes, error);
+            bytes += file.bytes.size();
+        }
+    });
+    size_t existing = 0;
+    for (const TrackCopy& copy : copies)
+        existing += copy.exists ? 1 : 0;
+    wprintf(L"run files: %zu destinations formed: %.1f ms\n", copies.size(), formMs);
+    wprintf(L"run files: %zu copies looked for (%zu there): %.1f ms, %.1f us each\n", copies.size(), existing, checkMs,
+            1000.0 * checkMs / static_cast<double>(std::max<size_t>(copies.size(), 1)));
+    wprintf(L"run files: %zu files, %.1f MB (20 playlists, library file): composed in %.1f ms, written in %.1f ms\n",
+            files.size(), static_cast<double>(bytes) / 1e6, composeMs, writeMs);
+    for (const TrackCopy& copy : copies)
+        DeleteFileW(copy.onDisk.c_str());
+    for (const RunFile& file : files)
+        DeleteFileW(file.path.c_str());
+    for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
+        RemoveDirectoryW(it->c_str());
+        RemoveDirectoryW(it->substr(0, it->rfind(L'\\')).c_str());
+    }
+    RemoveDirectoryW(destination.c_str());
+}
+
 }  // namespace
 
 // "copy" as the only argument runs the copy figures alone.
@@ -681,6 +742,7 @@ int wmain(int argc, wchar_t** argv)
     BenchLibrary(dbPath);
     BenchWorkerLoad();
     BenchCopy(folder);
+    BenchRunFiles(folder, dbPath);
     DeleteFileW(dbPath.c_str());
     RemoveDirectoryW(folder.c_str());
     return 0;

@@ -1,7 +1,7 @@
 #include "backup/copy_job.h"
 
-#include "backup/playlist_file.h"
 #include "backup/renaming_rule.h"
+#include "backup/run_files.h"
 #include "backup/transfer_log.h"
 
 #include <shlwapi.h>
@@ -223,7 +223,7 @@ void PrepareCopyRun(CopyJob& job, std::vector<TrackEntry*> tracks, std::unique_p
     WaitForCopyWorker(job);
     job.copyList = std::move(tracks);
     job.outcomes.assign(job.copyList.size(), CopyOutcome::NotReached);
-    job.playlists.clear();
+    job.library = LibrarySource();
     job.paused = 0;
     job.cancelled = 0;
     job.sourceRemoved = 0;
@@ -500,6 +500,76 @@ void UpdateElapsedTime(CopyJob& job, CopyJobHost& host)
     ReportUnlessCancelled(job, host, [&] { host.SetElapsedText(text.c_str()); });
 }
 
+std::vector<TrackCopy> FormTrackCopies(const wchar_t* folder, const wchar_t* rule,
+                                       const std::vector<const TrackEntry*>& tracks)
+{
+    std::vector<TrackCopy> copies(tracks.size());
+    ItemDestination destination;
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        if (tracks[i] && FormItemDestination(folder, rule, *tracks[i], destination)) {
+            copies[i].onDisk = destination.onDisk;
+            copies[i].relativeStart = destination.relativeStart;
+        }
+    }
+    return copies;
+}
+
+namespace {
+
+// Read under the lock: a new Copy command may be rewriting the folder, and
+// once the run is cancelled the library may be rebuilt.
+bool FormRunCopies(CopyJob& job, CopyJobHost& host, wchar_t (&folder)[kPathCapacity], std::vector<TrackCopy>& copies)
+{
+    CopyJobLock guard(job);
+    if (job.cancelled || !job.library.WritesAnything())
+        return false;
+    StringCchCopyW(folder, kPathCapacity, job.destinationFolder);
+    copies = FormTrackCopies(folder, host.RenamingRule().c_str(), job.library.tracks);
+    return true;
+}
+
+bool ComposeRunFilesLocked(CopyJob& job, const std::vector<TrackCopy>& copies, const wchar_t* folder,
+                           std::vector<RunFile>& files)
+{
+    CopyJobLock guard(job);
+    if (job.cancelled)
+        return false;
+    files = ComposeRunFiles(job.library, copies, CurrentLibraryFileInfo(folder));
+    return true;
+}
+
+std::wstring WriteRunFile(const RunFile& file)
+{
+    if (file.path.empty())
+        return FailureLine(file.name.c_str(), L"destination path too long", 0);
+    DWORD error = 0;
+    if (const wchar_t* failure = WriteFileReplacing(file.path.c_str(), file.bytes, error))
+        return FailureLine(file.path.c_str(), failure, error);
+    return PathLine(file.logFormat, file.path.c_str());
+}
+
+}  // namespace
+
+void WriteRunFiles(CopyJob& job, CopyJobHost& host)
+{
+    // The copies are looked for outside the lock: with 40,000 tracks that
+    // takes a while, and a Cancel must not wait for it.
+    wchar_t folder[kPathCapacity];
+    std::vector<TrackCopy> copies;
+    std::vector<RunFile> files;
+    if (!FormRunCopies(job, host, folder, copies))
+        return;
+    CheckCopies(copies);
+    if (!ComposeRunFilesLocked(job, copies, folder, files))
+        return;
+    for (const RunFile& file : files) {
+        if (job.cancelled)
+            return;
+        const std::wstring line = WriteRunFile(file);
+        ReportUnlessCancelled(job, host, [&] { host.Log(line.c_str()); });
+    }
+}
+
 void RunCopyJob(CopyJob& job, CopyJobHost& host)
 {
     std::vector<BYTE> chunk(job.chunkBytes);
@@ -518,7 +588,7 @@ void RunCopyJob(CopyJob& job, CopyJobHost& host)
         host.AfterStep();
     }
     job.currentItem.reset();   // after a cancel: closes the files, removes the partial one
-    WriteRunPlaylists(job, host);
+    WriteRunFiles(job, host);
     FinishCopyRun(job, host);
 }
 

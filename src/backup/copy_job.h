@@ -3,6 +3,7 @@
 // the destination folder, one chunk per step, on a worker thread of its own. The progress dialog prepares and starts it; the worker reports
 // through a CopyJobHost, which in the program is the dialog and the main
 // window, and in tests a recorder.
+#include "backup/library_source.h"
 #include "db/file_handle.h"
 #include "db/scoped_handle.h"
 #include "db/records.h"
@@ -130,14 +131,6 @@ enum class CopyOutcome : uint8_t {
     Failed,
 };
 
-// A playlist whose file a completed run writes: its name and, per item, the
-// track it names (null when no track carries the item's identifier). The
-// tracks belong to the library, as those of the copy list do.
-struct PlaylistSource {
-    std::wstring name;
-    std::vector<const TrackEntry*> items;
-};
-
 struct CopyJob {
     CopyJob();
     CopyJob(const CopyJob&) = delete;
@@ -145,7 +138,7 @@ struct CopyJob {
 
     std::vector<TrackEntry*> copyList;   // points into the library, owns nothing
     std::vector<CopyOutcome> outcomes;   // one per item of copyList
-    std::vector<PlaylistSource> playlists;   // set after PrepareCopyRun; empty: write none
+    LibrarySource library;   // set after PrepareCopyRun: what the files beside the copies describe
     int32_t itemCount = 0;
     int32_t position = 0;
     std::unique_ptr<CopyItem> currentItem;
@@ -236,6 +229,14 @@ void StartNextItem(CopyJob& job, CopyJobHost& host);
 void CopyNextChunk(CopyJob& job, CopyJobHost& host, BYTE* chunk);
 void FinishCopyRun(CopyJob& job, CopyJobHost& host);
 void UpdateElapsedTime(CopyJob& job, CopyJobHost& host);
+
+// Where each of `tracks` is copied under `folder` by `rule`, formed as the
+// copy forms it: the one place that says where a track's copy is.
+std::vector<TrackCopy> FormTrackCopies(const wchar_t* folder, const wchar_t* rule,
+                                       const std::vector<const TrackEntry*>& tracks);
+// The end of a completed run: writes the playlist and library files asked
+// for, one log line each. Writes nothing more once the run is cancelled.
+void WriteRunFiles(CopyJob& job, CopyJobHost& host);
 
 // The worker thread's procedure; its parameter is the CopyJob.
 DWORD WINAPI CopyWorker(LPVOID job);

@@ -77,16 +77,24 @@ void CollectLibraryTracks(std::vector<TrackEntry*>& tracks)
         g_pLibrary->GetCheckedTracks(tracks);
 }
 
-// Only when the option is on: with it off a run writes nothing but the copies.
-std::vector<PlaylistSource> CollectLibraryPlaylists()
+// Only when an option is on: with both off a run writes nothing but the copies.
+LibrarySource CollectLibrarySource()
 {
-    if (!g_settings.WritePlaylists || !g_pLibrary)
-        return {};
+    LibrarySource source;
+    source.writePlaylists = g_settings.WritePlaylists != 0;
+    source.writeLibrary = g_settings.WriteLibraryFile != 0;
+    if (!source.WritesAnything() || !g_pLibrary)
+        return LibrarySource();
     const CMediaLibrary& library = *g_pLibrary;
-    return CollectPlaylistSources(library.Playlists(), [&library](uint32_t trackId) -> const TrackEntry* {
-        const int position = library.FindTrackPosition(trackId);
-        return position < 0 ? nullptr : library.Tracks()[static_cast<size_t>(position)].get();
-    });
+    source.tracks.reserve(library.Tracks().size());
+    for (const auto& track : library.Tracks())
+        source.tracks.push_back(track.get());
+    source.playlists = CollectPlaylistSources(
+        library.Playlists(), [&library](uint32_t trackId) { return library.FindTrackPosition(trackId); });
+    source.persistentId = library.PersistentId();
+    if (const wchar_t* name = g_ipodList.GetSelectedName())
+        source.ipodName = name;
+    return source;
 }
 
 std::unique_ptr<CopyJobHost> MakeDialogHost(HWND dialog) { return std::make_unique<DialogCopyHost>(dialog); }
@@ -105,8 +113,7 @@ INT_PTR OnInitDialog(HWND dialog, const CopyDialogSources* sources)
         CollectLibraryTracks(tracks);
     auto host = (sources && sources->makeHost) ? sources->makeHost(dialog) : MakeDialogHost(dialog);
     PrepareCopyRun(g_copyJob, std::move(tracks), std::move(host));
-    g_copyJob.playlists =
-        (sources && sources->collectPlaylists) ? sources->collectPlaylists() : CollectLibraryPlaylists();
+    g_copyJob.library = (sources && sources->collectLibrary) ? sources->collectLibrary() : CollectLibrarySource();
 
     // The 32-bit range holds any item count; the 16-bit one would wrap at 65,536.
     SendDlgItemMessageW(dialog, IDC_OVERALL_PROGRESS, PBM_SETRANGE32, 0, g_copyJob.itemCount);

@@ -46,7 +46,7 @@ private:
 struct CopyDialogSources {
     std::function<void(std::vector<TrackEntry*>&)> collectTracks;
     std::function<std::unique_ptr<CopyJobHost>(HWND dialog)> makeHost;
-    std::function<std::vector<PlaylistSource>()> collectPlaylists;
+    std::function<LibrarySource()> collectLibrary;
 };
 
 INT_PTR CALLBACK CopyProgressDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,9 +1,8 @@
 #include "backup/playlist_file.h"
 
 #include "backup/renaming_rule.h"
-#include "backup/transfer_log.h"
 
-#include <strsafe.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <climits>
@@ -31,50 +30,10 @@ bool SameFileName(const std::wstring& a, const std::wstring& b)
                                 TRUE) == CSTR_EQUAL;
 }
 
-// Joined as item paths are, and refused like them when too long.
-bool PlaylistFilePath(const wchar_t* folder, const std::wstring& fileName, wchar_t (&path)[kPathCapacity])
-{
-    return FormDestinationPath(folder, fileName, kPlaylistExtension, path);
-}
-
-struct PlaylistFile {
-    std::wstring name;   // the playlist's own name
-    std::vector<PlaylistLine> lines;
-};
-
-// Everything read from the tracks, under the job's lock: once the run is
-// cancelled the library may be rebuilt and the tracks gone.
-bool ReadPlaylistFiles(CopyJob& job, CopyJobHost& host, std::vector<PlaylistFile>& files)
-{
-    CopyJobLock guard(job);
-    if (job.cancelled)
-        return false;
-    const std::wstring rule = host.RenamingRule();
-    const RunOutcomes outcomes = MapRunOutcomes(job.copyList, job.outcomes);
-    for (const PlaylistSource& playlist : job.playlists)
-        files.push_back({playlist.name, ChoosePlaylistLines(playlist, outcomes, job.destinationFolder, rule.c_str())});
-    return true;
-}
-
-// Writes one playlist's file and returns its log line.
-std::wstring WritePlaylistFile(const wchar_t* folder, const std::wstring& fileName, const std::wstring& text)
-{
-    wchar_t path[kPathCapacity];
-    if (!PlaylistFilePath(folder, fileName, path))
-        return FailureLine((fileName + kPlaylistExtension).c_str(), L"destination path too long", 0);
-    const std::string bytes = ToUtf8(text);
-    if (bytes.empty())   // never an empty file in place of a playlist
-        return FailureLine(path, L"cannot convert to UTF-8", GetLastError());
-    DWORD error = 0;
-    if (const wchar_t* failure = WriteFileReplacing(path, bytes, error))
-        return FailureLine(path, failure, error);
-    return PathLine(kLogPlaylist, path);
-}
-
 }  // namespace
 
 std::vector<PlaylistSource> CollectPlaylistSources(const std::vector<std::unique_ptr<PlaylistEntry>>& playlists,
-                                                   const std::function<const TrackEntry*(uint32_t)>& findTrack)
+                                                   const std::function<int(uint32_t)>& findPosition)
 {
     std::vector<PlaylistSource> sources;
     for (const auto& playlist : playlists) {
@@ -82,9 +41,10 @@ std::vector<PlaylistSource> CollectPlaylistSources(const std::vector<std::unique
             continue;
         PlaylistSource source;
         source.name = playlist->name ? playlist->name.get() : L"";
+        source.persistentId = playlist->persistentId;
         source.items.reserve(playlist->trackIds.size());
         for (uint32_t trackId : playlist->trackIds)
-            source.items.push_back(findTrack(trackId));
+            source.items.push_back(findPosition(trackId));
         sources.push_back(std::move(source));
     }
     return sources;
@@ -112,41 +72,26 @@ std::string ToUtf8(const std::wstring& text)
     return utf8;
 }
 
-RunOutcomes MapRunOutcomes(const std::vector<TrackEntry*>& copyList, const std::vector<CopyOutcome>& outcomes)
+std::wstring PlaylistPathLine(const wchar_t* relative)
 {
-    RunOutcomes map;
-    for (size_t i = 0; i < copyList.size() && i < outcomes.size(); ++i)
-        map.emplace(copyList[i], outcomes[i]);
-    return map;
+    return relative[0] == L'#' ? std::wstring(L".\\") + relative : std::wstring(relative);
 }
 
-std::vector<PlaylistLine> ChoosePlaylistLines(const PlaylistSource& playlist, const RunOutcomes& outcomes,
-                                              const wchar_t* folder, const wchar_t* rule)
-{
-    std::vector<PlaylistLine> lines;
-    for (const TrackEntry* track : playlist.items) {
-        const auto found = track ? outcomes.find(track) : outcomes.end();
-        if (found == outcomes.end() ||
-            (found->second != CopyOutcome::Copied && found->second != CopyOutcome::SkippedExisting))
-            continue;
-        ItemDestination destination;
-        if (!FormItemDestination(folder, rule, *track, destination))
-            continue;
-        lines.push_back({PlaylistInfoLine(*track), destination.onDisk, destination.relativeStart});
-    }
-    return lines;
-}
-
-std::wstring PlaylistFileText(const std::vector<PlaylistLine>& lines,
-                              const std::function<bool(const wchar_t*)>& isFile)
+std::wstring PlaylistFileText(const PlaylistSource& playlist, const std::vector<const TrackEntry*>& tracks,
+                              const std::vector<TrackCopy>& copies)
 {
     std::wstring text;
-    for (const PlaylistLine& line : lines) {
-        const wchar_t* relative = line.onDisk.c_str() + std::min(line.relativeStart, line.onDisk.size());
-        // A path holding a line break cannot be written as one line.
-        if (HoldsLineBreak(relative) || !isFile(line.onDisk.c_str()))
+    for (int position : playlist.items) {
+        if (position < 0 || static_cast<size_t>(position) >= tracks.size() ||
+            static_cast<size_t>(position) >= copies.size())
             continue;
-        text += line.info + L"\r\n" + relative + L"\r\n";
+        const TrackCopy& copy = copies[static_cast<size_t>(position)];
+        const wchar_t* relative = copy.onDisk.c_str() + std::min(copy.relativeStart, copy.onDisk.size());
+        // A path holding a line break cannot be written as one line.
+        if (!copy.exists || HoldsLineBreak(relative))
+            continue;
+        text += PlaylistInfoLine(*tracks[static_cast<size_t>(position)]) + L"\r\n" + PlaylistPathLine(relative) +
+                L"\r\n";
     }
     return text.empty() ? text : L"#EXTM3U\r\n" + text;
 }
@@ -168,62 +113,4 @@ bool PlaylistFileNames::IsTaken(const std::wstring& name) const
             return true;
     }
     return false;
-}
-
-bool IsExistingFile(const wchar_t* path)
-{
-    const UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    const DWORD attributes = GetFileAttributesW(path);
-    SetErrorMode(previous);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-const wchar_t* WriteFileReplacing(const wchar_t* path, const std::string& bytes, DWORD& error)
-{
-    wchar_t writePath[kPathCapacity];
-    if (!TemporaryPathFor(path, writePath))
-        StringCchCopyW(writePath, kPathCapacity, path);
-    const wchar_t* failure = nullptr;
-    {
-        FileHandle file(CreateFileW(writePath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file.IsOpen()) {
-            error = GetLastError();
-            return L"cannot create destination";
-        }
-        DWORD written = 0;
-        if (bytes.size() > MAXDWORD ||
-            !WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-            written != bytes.size()) {
-            error = GetLastError();
-            error = error ? error : ERROR_HANDLE_DISK_FULL;
-            failure = L"write error";
-        }
-    }
-    if (!failure && wcscmp(writePath, path) != 0 && !MoveFileExW(writePath, path, MOVEFILE_REPLACE_EXISTING)) {
-        error = GetLastError();
-        failure = L"cannot rename the finished file";
-    }
-    if (failure)
-        DeleteFileW(writePath);
-    return failure;
-}
-
-void WriteRunPlaylists(CopyJob& job, CopyJobHost& host)
-{
-    std::vector<PlaylistFile> files;
-    if (job.playlists.empty() || !ReadPlaylistFiles(job, host, files))
-        return;
-    PlaylistFileNames names;
-    for (const PlaylistFile& file : files) {
-        if (job.cancelled)
-            return;
-        const std::wstring text = PlaylistFileText(file.lines, IsExistingFile);
-        if (text.empty())
-            continue;
-        const std::wstring line = WritePlaylistFile(job.destinationFolder, names.Claim(file.name.c_str()), text);
-        CopyJobLock guard(job);
-        if (!job.cancelled)
-            host.Log(line.c_str());
-    }
 }

@@ -2,24 +2,22 @@
 // Playlist files: when the option is on, a completed copy run leaves one
 // "<playlist>.m3u8" per playlist of the iPod in the destination folder,
 // listing the copies of its items so any player can find them.
-#include "backup/copy_job.h"
+#include "backup/library_source.h"
 #include "db/records.h"
-
-#include <windows.h>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 constexpr wchar_t kPlaylistExtension[] = L".m3u8";
 
 // The playlists the user sees in the tree (never the master list or a smart
-// one), each item resolved by `findTrack` (null when no track carries its id).
+// one), each item resolved by `findPosition` to a track's position in the
+// library (-1 when no track carries its id).
 std::vector<PlaylistSource> CollectPlaylistSources(const std::vector<std::unique_ptr<PlaylistEntry>>& playlists,
-                                                   const std::function<const TrackEntry*(uint32_t)>& findTrack);
+                                                   const std::function<int(uint32_t)>& findPosition);
 
 // lengthMs / 1000 truncated; -1 when the length is unknown (0 or less).
 int PlaylistSeconds(int32_t lengthMs);
@@ -27,37 +25,26 @@ int PlaylistSeconds(int32_t lengthMs);
 // absent tags. A line break in a tag would start a line of its own: it
 // becomes a space.
 std::wstring PlaylistInfoLine(const TrackEntry& track);
+// The path line of a copy below the folder. One beginning with "#" would be
+// read as a comment: it is written as ".\#...".
+std::wstring PlaylistPathLine(const wchar_t* relative);
 
 // UTF-8 without a byte-order mark; characters beyond the BMP survive, an
 // unpaired surrogate becomes U+FFFD.
 std::string ToUtf8(const std::wstring& text);
 
-// What the run did with each track of its copy list.
-using RunOutcomes = std::unordered_map<const TrackEntry*, CopyOutcome>;
-RunOutcomes MapRunOutcomes(const std::vector<TrackEntry*>& copyList, const std::vector<CopyOutcome>& outcomes);
+// "#EXTM3U" and, for each item of the playlist whose copy exists (copied by
+// this run or an earlier one), its info line and its path below the folder,
+// every line ending in CR LF. `copies` has one entry per track of `tracks`.
+// Empty when no item is left: such a playlist gets no file.
+std::wstring PlaylistFileText(const PlaylistSource& playlist, const std::vector<const TrackEntry*>& tracks,
+                              const std::vector<TrackCopy>& copies);
 
-// One entry of a playlist file: its info line and where the copy is.
-struct PlaylistLine {
-    std::wstring info;
-    std::wstring onDisk;        // as the copy job handed it to the file system
-    size_t relativeStart = 0;   // onDisk from here on: the path below the folder
-};
-
-// The playlist's items, in order, that were in the run and were copied or
-// found already there, each destination formed exactly as the copy job did.
-// Items of no track, not in the run, failed or not reached are left out.
-std::vector<PlaylistLine> ChoosePlaylistLines(const PlaylistSource& playlist, const RunOutcomes& outcomes,
-                                              const wchar_t* folder, const wchar_t* rule);
-
-// "#EXTM3U" and, for each line whose copy `isFile`, its info line and its
-// path below the folder, every line ending in CR LF. Empty when no line is
-// left: such a playlist gets no file.
-std::wstring PlaylistFileText(const std::vector<PlaylistLine>& lines,
-                              const std::function<bool(const wchar_t*)>& isFile);
-
-// The file names (without extension) of one run's playlists: cleaned like a
-// tag value and like a path component, numbered " (2)", " (3)"... when a name
-// is taken already. Case is ignored, as the file system ignores it.
+// The file names (without extension) of the playlists: cleaned like a tag
+// value and like a path component, numbered " (2)", " (3)"... when a name
+// is taken already. Case is ignored, as the file system ignores it. Every
+// playlist of the tree claims its name in tree order, written or not, so
+// that a name belongs to the same playlist from run to run.
 class PlaylistFileNames {
 public:
     std::wstring Claim(const wchar_t* playlistName);
@@ -66,15 +53,3 @@ private:
     bool IsTaken(const std::wstring& name) const;
     std::vector<std::wstring> m_taken;
 };
-
-// True when `path` names a file (not a folder).
-bool IsExistingFile(const wchar_t* path);
-
-// Writes `bytes` under a temporary name and renames it over `path`. On
-// failure returns the reason (error holds the system's code) and leaves
-// neither the temporary file nor a partial `path` behind.
-const wchar_t* WriteFileReplacing(const wchar_t* path, const std::string& bytes, DWORD& error);
-
-// The end of a completed run: writes the job's playlists, one log line each.
-// Stops, writing nothing more, once the run is cancelled.
-void WriteRunPlaylists(CopyJob& job, CopyJobHost& host);

@@ -18,7 +18,24 @@ int32_t I32At(const uint8_t* bytes, size_t offset)
     return static_cast<int32_t>(U32At(bytes, offset));
 }
 
-enum TrackTextType : uint32_t { kTitle = 1, kLocation = 2, kAlbum = 3, kArtist = 4, kGenre = 5 };
+// A field counts only when the object's own header holds it whole: bytes past
+// a short header belong to whatever follows it.
+uint32_t U32Within(const uint8_t* header, uint32_t headerLength, size_t offset)
+{
+    return offset + 4 <= headerLength ? U32At(header, offset) : 0;
+}
+
+uint64_t U64Within(const uint8_t* header, uint32_t headerLength, size_t offset)
+{
+    if (offset + 8 > headerLength)
+        return 0;
+    return static_cast<uint64_t>(U32At(header, offset + 4)) << 32 | U32At(header, offset);
+}
+
+enum TrackTextType : uint32_t {
+    kTitle = 1, kLocation = 2, kAlbum = 3, kArtist = 4, kGenre = 5,
+    kComment = 8, kComposer = 12, kAlbumArtist = 22,
+};
 constexpr uint32_t kPlaylistName = 1;
 constexpr uint32_t kSmartPlaylistRules = 50;
 
@@ -30,8 +47,41 @@ OwnedText* TrackField(TrackEntry& track, uint32_t type)
     case kAlbum: return &track.album;
     case kArtist: return &track.artist;
     case kGenre: return &track.genre;
+    case kComment: return &track.comment;
+    case kComposer: return &track.composer;
+    case kAlbumArtist: return &track.albumArtist;
     default: return nullptr;
     }
+}
+
+// Older databases end the track header at 0x9C; the skip fields and the media
+// type came with the longer header.
+constexpr uint32_t kLongTrackHeader = 0xF4;
+constexpr uint32_t kDbPersistentIdOffset = 0x18;
+constexpr uint32_t kPlaylistPersistentIdOffset = 0x1C;
+static_assert(0xD0 + 4 <= CiTunesDB::kTrackHeaderBytes, "the media type lies in the bytes read");
+static_assert(kPlaylistPersistentIdOffset + 8 <= CiTunesDB::kPlaylistHeaderBytes, "the id lies in the bytes read");
+static_assert(kDbPersistentIdOffset + 8 <= CiTunesDB::kDbHeaderBytes, "the id lies in the bytes read");
+
+void ReadTrackHistory(const uint8_t* header, uint32_t headerLength, TrackEntry& track)
+{
+    const auto u32 = [&](size_t offset) { return U32Within(header, headerLength, offset); };
+    track.compilation = headerLength > 0x1E ? header[0x1E] : 0;
+    track.rating = headerLength > 0x1F ? std::min<uint8_t>(header[0x1F], 100) : 0;
+    track.trackCount = static_cast<int32_t>(u32(0x30));
+    track.year = static_cast<int32_t>(u32(0x34));
+    track.playCount = u32(0x50);
+    track.lastPlayed = u32(0x58);
+    track.discNumber = static_cast<int32_t>(u32(0x5C));
+    track.discCount = static_cast<int32_t>(u32(0x60));
+    track.dateAdded = u32(0x68);
+    track.persistentId = U64Within(header, headerLength, 0x70);
+    track.bpm = headerLength >= 0x7C ? static_cast<uint16_t>(header[0x7A] | header[0x7B] << 8) : 0;
+    if (headerLength < kLongTrackHeader)
+        return;
+    track.skipCount = u32(0x9C);
+    track.lastSkipped = u32(0xA0);
+    track.mediaType = u32(0xD0);
 }
 
 }  // namespace
@@ -80,6 +130,11 @@ bool CiTunesDB::ReadHeaderAndTable()
     }
     ReadDataSetTable();
     return true;
+}
+
+uint64_t CiTunesDB::PersistentId() const
+{
+    return U64Within(m_header, U32At(m_header, 4), kDbPersistentIdOffset);
 }
 
 void CiTunesDB::ReadDataSetTable()
@@ -181,6 +236,7 @@ std::unique_ptr<TrackEntry> CiTunesDB::ReadTrack()
     track->lengthMs = I32At(header, 40);
     track->trackNumber = I32At(header, 44);
     track->isChecked = 0;
+    ReadTrackHistory(header, headerLength, *track);
     m_walkOk = true;
     return track;
 }
@@ -219,6 +275,7 @@ bool CiTunesDB::ReadPlaylist(PlaylistEntry& playlist)
             return false;
     }
     playlist.masterFlag = U32At(header, 20);
+    playlist.persistentId = U64Within(header, headerLength, kPlaylistPersistentIdOffset);
 
     const uint32_t itemCount = U32At(header, 16);
     for (uint32_t i = 0; i < itemCount; ++i) {

@@ -57,6 +57,9 @@ public:
     std::unique_ptr<TrackEntry> ReadTrack();
 
     const std::vector<DataSetHeader>& DataSets() const { return m_dataSets; }
+    // The library's lasting identity from the database header; 0 when the
+    // header is too short to hold it or nothing is open.
+    uint64_t PersistentId() const;
 
 private:
     void Reset();

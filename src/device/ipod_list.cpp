@@ -168,14 +168,26 @@ int32_t CIpodList::Scan(wchar_t* firstLetter)
     return found;
 }
 
-const wchar_t* CIpodList::GetSelectedRoot() const
+const IpodEntry* CIpodList::SelectedEntry() const
 {
     if (!m_selector || m_entries.empty())
         return nullptr;
     const LRESULT selected = SendMessageW(m_selector, CB_GETCURSEL, 0, 0);
     if (selected < 0 || selected >= static_cast<LRESULT>(m_entries.size()))
         return nullptr;
-    return m_entries[static_cast<size_t>(selected)]->root;
+    return m_entries[static_cast<size_t>(selected)].get();
+}
+
+const wchar_t* CIpodList::GetSelectedRoot() const
+{
+    const IpodEntry* entry = SelectedEntry();
+    return entry ? entry->root : nullptr;
+}
+
+const wchar_t* CIpodList::GetSelectedName() const
+{
+    const IpodEntry* entry = SelectedEntry();
+    return entry ? entry->name.get() : nullptr;
 }
 
 int CIpodList::IndexOf(wchar_t letter) const

@@ -37,6 +37,7 @@ public:
     bool Remove(wchar_t letter);
     // Selects the iPod on `letter`; false when none is listed there.
     bool Select(wchar_t letter);
+    const wchar_t* GetSelectedName() const;   // the same; null when the iPod has no name
     const std::vector<std::unique_ptr<IpodEntry>>& Entries() const { return m_entries; }
 
     // The guard that keeps a second scan out; exposed so that a caller can
@@ -49,6 +50,7 @@ private:
     int IndexOf(wchar_t letter) const;   // -1 when not listed
     wchar_t SelectedLetter() const;      // 0 when none is selected
     void SelectLetter(wchar_t letter);   // none when it is not listed
+    const IpodEntry* SelectedEntry() const;
 
     std::vector<std::unique_ptr<IpodEntry>> m_entries;
     HWND m_selector = nullptr;

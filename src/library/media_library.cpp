@@ -1,6 +1,7 @@
 #include "library/media_library.h"
 
 #include "db/itunesdb.h"
+#include "db/play_counts.h"
 #include "library/app_globals.h"
 #include "library/views.h"
 #include "resource.h"
@@ -164,8 +165,10 @@ LoadedDatabase ReadDatabase(const wchar_t* path)
     LoadedDatabase database;
     CiTunesDB db;
     if (db.OpenIpodDatabase(path)) {
+        database.persistentId = db.PersistentId();
         ReadPlaylists(db, database.playlists);
         ReadTracks(db, database.tracks);
+        play_counts::MergeFileBeside(path, database.tracks);
     }
     return database;
 }
@@ -175,6 +178,7 @@ LoadedDatabase ReadDatabase(const wchar_t* path)
 void CMediaLibrary::Clear()
 {
     m_tracks.clear();
+    m_persistentId = 0;
     m_index.Clear();
     m_visibleRows.clear();
     while (!m_playlists.empty())
@@ -214,6 +218,7 @@ void CMediaLibrary::Adopt(LoadedDatabase&& database)
     m_tracks = std::move(database.tracks);
     m_index.Rebuild(m_tracks);
     m_playlists = std::move(database.playlists);
+    m_persistentId = database.persistentId;
     HTREEITEM root = m_treeView ? TreeView_GetRoot(m_treeView) : nullptr;
     for (auto& playlist : m_playlists)
         playlist->treeItem = InsertPlaylistNode(m_treeView, root, *playlist);

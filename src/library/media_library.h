@@ -37,10 +37,12 @@ std::vector<int> SelectVisibleRows(const TrackArray& tracks, const TrackIdIndex&
                                    const PlaylistEntry* playlist, const wchar_t* search);
 
 // What one read of a database gives: every track in database order and the
-// playlists a user may pick (ordinary ones, not the master), not yet shown.
+// playlists a user may pick (ordinary ones, not the master), not yet shown;
+// the tracks carry the plays the iPod recorded since its last sync.
 struct LoadedDatabase {
     TrackArray tracks;
     std::vector<std::unique_ptr<PlaylistEntry>> playlists;
+    uint64_t persistentId = 0;   // the database's own
 };
 
 // Reads the database at `path` without touching any window, so that a worker
@@ -91,6 +93,7 @@ public:
     const TrackArray& Tracks() const { return m_tracks; }
     const std::vector<int>& VisibleRows() const { return m_visibleRows; }
     const std::vector<std::unique_ptr<PlaylistEntry>>& Playlists() const { return m_playlists; }
+    uint64_t PersistentId() const { return m_persistentId; }
 
 private:
     void RemovePlaylistNodes();
@@ -101,6 +104,7 @@ private:
     std::vector<int> m_visibleRows;
     std::vector<std::unique_ptr<PlaylistEntry>> m_playlists;
     TrackIdIndex m_index;
+    uint64_t m_persistentId = 0;
     CViewThread m_viewThread;
 };
 

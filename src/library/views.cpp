@@ -2,6 +2,7 @@
 
 #include "db/scoped_handle.h"
 #include "library/app_globals.h"
+#include "library/dpi.h"
 #include "library/media_library.h"
 #include "resource.h"
 #include "settings/settings.h"
@@ -25,11 +26,15 @@ constexpr ColumnSpec kColumns[] = {
 
 enum Column { kTitle, kArtist, kAlbum, kGenre, kTime, kTrack };
 
-HICON ShellSmallIcon(const wchar_t* fileName)
+// The shell's icon for the file type, from the size the system keeps that is
+// nearest above `size`: the image list shrinks it rather than blowing up a
+// smaller one.
+HICON ShellIcon(const wchar_t* fileName, int size)
 {
+    const UINT which = size > GetSystemMetrics(SM_CXSMICON) ? SHGFI_LARGEICON : SHGFI_SMALLICON;
     SHFILEINFOW info = {};
     if (!SHGetFileInfoW(fileName, FILE_ATTRIBUTE_NORMAL, &info, sizeof(info),
-                        SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_SMALLICON))
+                        SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | which))
         return nullptr;
     return info.hIcon;
 }
@@ -41,17 +46,14 @@ void AddIcon(HIMAGELIST images, HICON icon)
         ImageList_AddIcon(images, owned.Get());
 }
 
-HICON LoadSmallIcon(int id)
+// The icon resource's image nearest to `size`; the icons hold every size
+// that common scales ask for.
+HICON LoadIconOfSize(int id, int size)
 {
-    return static_cast<HICON>(LoadImageW(g_hInstance, MAKEINTRESOURCEW(id), IMAGE_ICON,
-                                         GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    return static_cast<HICON>(LoadImageW(g_hInstance, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0));
 }
 
-HIMAGELIST CreateSmallImageList(UINT colourFlags)
-{
-    return ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                            colourFlags | ILC_MASK, 2, 2);
-}
+HIMAGELIST CreateImageList(int size) { return ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 2, 2); }
 
 void UncheckGridLinesItem(HWND listView)
 {
@@ -106,18 +108,33 @@ BOOL InitMediaList(HWND listView)
     if (!gridLines)
         UncheckGridLinesItem(listView);
     SendMessageW(listView, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, MediaListStyles(gridLines));
+    const UINT dpi = WindowDpi(listView);
     for (int i = 0; i < static_cast<int>(ARRAYSIZE(kColumns)); ++i)
-        AddListColumn(listView, i, kColumns[i].heading, kColumns[i].width);
+        AddListColumn(listView, i, kColumns[i].heading, ScaleToDpi(kColumns[i].width, dpi));
+    SetMediaListIcons(listView, dpi);
+    return TRUE;
+}
 
-    HIMAGELIST icons = CreateSmallImageList(ILC_COLOR32);
-    AddIcon(icons, ShellSmallIcon(L"foo.mp3"));
-    AddIcon(icons, ShellSmallIcon(L"foo.wmv"));
+void SetMediaListIcons(HWND listView, UINT dpi)
+{
+    const int size = SmallIconSize(dpi);
+    HIMAGELIST icons = CreateImageList(size);
+    AddIcon(icons, ShellIcon(L"foo.mp3", size));
+    AddIcon(icons, ShellIcon(L"foo.wmv", size));
     // The list destroys the image list it holds when it goes, but not one it
     // is given a replacement for.
     HIMAGELIST previous = ListView_SetImageList(listView, icons, LVSIL_SMALL);
     if (previous && previous != icons)
         ImageList_Destroy(previous);
-    return TRUE;
+}
+
+void ScaleMediaListColumns(HWND listView, UINT toDpi, UINT fromDpi)
+{
+    const HWND header = ListView_GetHeader(listView);
+    const int columns = header ? Header_GetItemCount(header) : 0;
+    // The widths the user has dragged the columns to are kept, at the new scale.
+    for (int i = 0; i < columns; ++i)
+        ListView_SetColumnWidth(listView, i, ScaleToDpi(ListView_GetColumnWidth(listView, i), toDpi, fromDpi));
 }
 
 LRESULT AddListColumn(HWND listView, int index, const wchar_t* heading, int width)
@@ -131,16 +148,21 @@ LRESULT AddListColumn(HWND listView, int index, const wchar_t* heading, int widt
     return SendMessageW(listView, LVM_INSERTCOLUMNW, index, reinterpret_cast<LPARAM>(&column));
 }
 
-BOOL InitPlaylistTree(HWND treeView)
+void SetPlaylistTreeIcons(HWND treeView, UINT dpi)
 {
-    HIMAGELIST icons = CreateSmallImageList(ILC_COLOR8);
-    AddIcon(icons, LoadSmallIcon(IDI_PLAYLIST));
-    AddIcon(icons, LoadSmallIcon(IDI_PLAYLIST_ROOT));
+    const int size = SmallIconSize(dpi);
+    HIMAGELIST icons = CreateImageList(size);
+    AddIcon(icons, LoadIconOfSize(IDI_PLAYLIST, size));
+    AddIcon(icons, LoadIconOfSize(IDI_PLAYLIST_ROOT, size));
     // A tree never destroys its image lists: the one it held is ours to free.
     HIMAGELIST previous = TreeView_SetImageList(treeView, icons, TVSIL_NORMAL);
     if (previous && previous != icons)
         ImageList_Destroy(previous);
+}
 
+BOOL InitPlaylistTree(HWND treeView)
+{
+    SetPlaylistTreeIcons(treeView, WindowDpi(treeView));
     TVINSERTSTRUCTW insert = {};
     insert.hParent = TVI_ROOT;
     insert.hInsertAfter = TVI_LAST;

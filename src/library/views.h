@@ -10,9 +10,16 @@
 #include <string>
 #include <vector>
 
+// Column widths and icon sizes follow the DPI of the list's and tree's window.
 BOOL InitMediaList(HWND listView);
 LRESULT AddListColumn(HWND listView, int index, const wchar_t* heading, int width);
 BOOL InitPlaylistTree(HWND treeView);
+
+// After a change of the window's DPI: the icons at the small-icon size of
+// `dpi`, and every column's current width carried from one DPI to the other.
+void SetMediaListIcons(HWND listView, UINT dpi);
+void SetPlaylistTreeIcons(HWND treeView, UINT dpi);
+void ScaleMediaListColumns(HWND listView, UINT toDpi, UINT fromDpi);
 std::wstring FormatTrackTime(int32_t milliseconds);   // "3:45", "62:05", "-1:05"
 void UpdateStatusCounts();
 

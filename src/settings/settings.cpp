@@ -114,6 +114,7 @@ void Settings::Load()
     RegReadDword(key.Get(), names::kTransferOverwrite, &TransferOverwrite, defaults::kTransferOverwrite);
     RegReadDword(key.Get(), names::kAskForDestPath, &AskForDestPath, defaults::kAskForDestPath);
     RegReadDword(key.Get(), names::kWritePlaylists, &WritePlaylists, defaults::kWritePlaylists);
+    RegReadDword(key.Get(), names::kWriteLibraryFile, &WriteLibraryFile, defaults::kWriteLibraryFile);
     if (DefaultDestPath[0] == L'\0')
         GetDefaultBackupFolder(DefaultDestPath);
 }
@@ -131,4 +132,5 @@ void Settings::Save()
     RegWriteDword(key.Get(), names::kTransferOverwrite, TransferOverwrite);
     RegWriteDword(key.Get(), names::kAskForDestPath, AskForDestPath);
     RegWriteDword(key.Get(), names::kWritePlaylists, WritePlaylists);
+    RegWriteDword(key.Get(), names::kWriteLibraryFile, WriteLibraryFile);
 }

@@ -18,6 +18,7 @@ constexpr wchar_t kCheckForUpdates[] = L"CheckForUpdates";
 constexpr wchar_t kTransferOverwrite[] = L"TransferOverwrite";
 constexpr wchar_t kAskForDestPath[] = L"AskForDestPath";
 constexpr wchar_t kWritePlaylists[] = L"WritePlaylists";
+constexpr wchar_t kWriteLibraryFile[] = L"WriteLibraryFile";
 }  // namespace settings_names
 
 namespace settings_defaults {
@@ -31,6 +32,7 @@ constexpr DWORD kCheckForUpdates = 1;
 constexpr DWORD kTransferOverwrite = 1;
 constexpr DWORD kAskForDestPath = 1;
 constexpr DWORD kWritePlaylists = 0;
+constexpr DWORD kWriteLibraryFile = 0;
 }  // namespace settings_defaults
 
 // TransferOverwrite holds 1 when existing files are left alone; any other
@@ -47,6 +49,7 @@ struct Settings {
     DWORD TransferOverwrite = settings_defaults::kTransferOverwrite;   // exactly 1: skip existing files; else overwrite
     DWORD AskForDestPath = settings_defaults::kAskForDestPath;
     DWORD WritePlaylists = settings_defaults::kWritePlaylists;   // .m3u8 files beside a completed backup
+    DWORD WriteLibraryFile = settings_defaults::kWriteLibraryFile;   // "<iPod> Library.xml" beside it
 
     void Load();
     void Save();

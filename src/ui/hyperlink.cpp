@@ -59,6 +59,22 @@ void OnLinkMouseMove(HWND control, LPARAM clientPoint)
     }
 }
 
+// A font given from outside (the dialog manager's, when the dialog moves to
+// a screen of another DPI) is the one the link goes back to from now on, and
+// gets an underlined copy; a hovered link takes the copy at once.
+WPARAM AdoptFont(HWND control, WPARAM font)
+{
+    const HANDLE given = reinterpret_cast<HANDLE>(font);
+    const HANDLE underline = GetPropW(control, kHyperlinkUnderlineFont);
+    if (given == GetPropW(control, kHyperlinkOriginalFont) || given == underline)
+        return font;
+    const HFONT copy = CreateUnderlinedCopy(static_cast<HFONT>(given));
+    SetPropW(control, kHyperlinkOriginalFont, given);
+    SetPropW(control, kHyperlinkUnderlineFont, copy);
+    DeleteObject(static_cast<HFONT>(underline));
+    return GetCapture() == control && copy ? reinterpret_cast<WPARAM>(copy) : font;
+}
+
 BOOL OnLinkSetCursor()
 {
     HCURSOR hand = LoadCursorW(nullptr, IDC_HAND);
@@ -128,6 +144,9 @@ LRESULT CALLBACK HyperlinkProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     switch (message) {
     case WM_SETCURSOR:
         return OnLinkSetCursor();
+    case WM_SETFONT:
+        wParam = AdoptFont(window, wParam);
+        break;
     case WM_MOUSEMOVE:
         OnLinkMouseMove(window, lParam);
         break;

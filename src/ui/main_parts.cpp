@@ -1,6 +1,7 @@
 #include "ui/main_parts.h"
 
 #include "library/app_globals.h"
+#include "library/dpi.h"
 #include "resource.h"
 #include "settings/settings.h"
 
@@ -12,10 +13,15 @@ HWND CreateMainStatusBar(HWND mainWnd)
                                      0, 0, mainWnd, nullptr, g_hInstance, nullptr);
     if (!bar)
         return nullptr;
-    int rightEdges[3] = {80, 200, -1};
-    SendMessageW(bar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(rightEdges));
+    SetMainStatusParts(bar, WindowDpi(mainWnd));
     SendMessageW(bar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(L""));
     return bar;
+}
+
+void SetMainStatusParts(HWND bar, UINT dpi)
+{
+    int rightEdges[3] = {ScaleToDpi(80, dpi), ScaleToDpi(200, dpi), -1};
+    SendMessageW(bar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(rightEdges));
 }
 
 namespace {

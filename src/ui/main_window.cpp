@@ -12,6 +12,7 @@
 #include "settings/settings.h"
 #include "ui/about_dialog.h"
 #include "ui/device_events.h"
+#include "ui/dpi_change.h"
 #include "ui/list_commands.h"
 #include "ui/main_parts.h"
 #include "ui/menu_commands.h"
@@ -53,6 +54,7 @@ void SetUpViews(HWND window)
     g_ipodList.AttachSelector(GetDlgItem(window, IDC_IPOD_SELECTOR));
     g_hTooltip = CreateMainTooltips(window);
     ShowWritePlaylistsCheck(window);
+    ShowWriteLibraryFileCheck(window);
 }
 
 void BindLibrary(HWND window)
@@ -78,6 +80,7 @@ void SetUpLayout(HWND window)
     RECT outer;
     GetWindowRect(window, &outer);
     g_minTrackSize = {outer.right - outer.left, outer.bottom - outer.top};
+    PrepareMainWindowDpi(window);
     g_layout.Attach(window);
     g_layout.AddControl(IDC_MEDIA_LIST, 0, 0, 1, 1);
     g_layout.AddControl(IDC_PLAYLIST_TREE, 0, 0, 0, 1);
@@ -115,6 +118,14 @@ INT_PTR OnSize(WPARAM sizeType)
         return FALSE;
     SendMessageW(g_hStatusBar, WM_SIZE, 0, 0);
     g_layout.Apply();
+    return TRUE;
+}
+
+// wParam holds the new DPI (the same for x and y), lParam the rectangle the
+// system suggests for the window at that scale.
+INT_PTR OnDpiChanged(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    OnMainWindowDpiChanged(window, LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
     return TRUE;
 }
 
@@ -252,6 +263,9 @@ INT_PTR OnCommand(HWND window, int id, int notification)
     case IDM_WRITE_PLAYLISTS:
         ToggleWritePlaylists(window);
         break;
+    case IDM_WRITE_LIBRARY_FILE:
+        ToggleWriteLibraryFile(window);
+        break;
     case IDM_PREFERENCES:
         OpenPreferences(window);
         break;
@@ -331,6 +345,8 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return OnSize(wParam);
     case WM_GETMINMAXINFO:
         return OnGetMinMaxInfo(lParam);
+    case WM_DPICHANGED:
+        return OnDpiChanged(window, wParam, lParam);
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:

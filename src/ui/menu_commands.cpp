@@ -26,18 +26,39 @@ void ToggleGridLines(HWND mainWnd)
     SendMessageW(GetDlgItem(mainWnd, IDC_MEDIA_LIST), LVM_SETEXTENDEDLISTVIEWSTYLE, 0, MediaListStyles(show));
 }
 
-void ShowWritePlaylistsCheck(HWND mainWnd)
+namespace {
+
+void ShowOptionCheck(HWND mainWnd, UINT item, DWORD value)
 {
     HMENU menu = GetMenu(mainWnd);
     if (menu)
-        CheckMenuItem(menu, IDM_WRITE_PLAYLISTS,
-                      MF_BYCOMMAND | (g_settings.WritePlaylists != 0 ? MF_CHECKED : MF_UNCHECKED));
+        CheckMenuItem(menu, item, MF_BYCOMMAND | (value != 0 ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void SwitchOption(DWORD& value) { value = value != 0 ? 0 : 1; }
+
+}  // namespace
+
+void ShowWritePlaylistsCheck(HWND mainWnd)
+{
+    ShowOptionCheck(mainWnd, IDM_WRITE_PLAYLISTS, g_settings.WritePlaylists);
 }
 
 void ToggleWritePlaylists(HWND mainWnd)
 {
-    g_settings.WritePlaylists = g_settings.WritePlaylists != 0 ? 0 : 1;
+    SwitchOption(g_settings.WritePlaylists);
     ShowWritePlaylistsCheck(mainWnd);
+}
+
+void ShowWriteLibraryFileCheck(HWND mainWnd)
+{
+    ShowOptionCheck(mainWnd, IDM_WRITE_LIBRARY_FILE, g_settings.WriteLibraryFile);
+}
+
+void ToggleWriteLibraryFile(HWND mainWnd)
+{
+    SwitchOption(g_settings.WriteLibraryFile);
+    ShowWriteLibraryFileCheck(mainWnd);
 }
 
 void OpenHelpTopics(HWND mainWnd)

@@ -1,6 +1,6 @@
 #pragma once
-// The Options and Help menus' own commands: grid lines, playlist files,
-// help topics, About.
+// The Options and Help menus' own commands: grid lines, playlist and library
+// files, help topics, About.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -13,6 +13,9 @@ void ToggleGridLines(HWND mainWnd);
 // preference and the mark, saved with the others at the close.
 void ShowWritePlaylistsCheck(HWND mainWnd);
 void ToggleWritePlaylists(HWND mainWnd);
+// "Write library file when copying", the same for WriteLibraryFile.
+void ShowWriteLibraryFileCheck(HWND mainWnd);
+void ToggleWriteLibraryFile(HWND mainWnd);
 
 // Opens help.chm from the current directory with the shell.
 void OpenHelpTopics(HWND mainWnd);

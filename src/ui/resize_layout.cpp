@@ -1,5 +1,7 @@
 #include "ui/resize_layout.h"
 
+#include "library/dpi.h"
+
 #include <cstdlib>
 
 CResizeLayout g_layout;
@@ -83,6 +85,7 @@ void CResizeLayout::FreeEntries()
 void CResizeLayout::Attach(HWND owner)
 {
     m_owner = owner;
+    m_dpi = WindowDpi(owner);
     GetClientRect(owner, &m_baseClient);
     FreeEntries();
 }
@@ -132,6 +135,16 @@ void CResizeLayout::Apply()
         entry.current = LayoutRect(entry, dx, dy);
         batch.Move(entry.control, entry.current);
     }
+}
+
+void CResizeLayout::Rescale(UINT dpi)
+{
+    m_baseClient = ScaleRectToDpi(m_baseClient, dpi, m_dpi);
+    for (int i = 0; i < EntryCount(); ++i) {
+        m_entries[i].base = ScaleRectToDpi(m_entries[i].base, dpi, m_dpi);
+        m_entries[i].current = ScaleRectToDpi(m_entries[i].current, dpi, m_dpi);
+    }
+    m_dpi = dpi;
 }
 
 ResizeEntry* CResizeLayout::Find(int controlId)

@@ -34,6 +34,11 @@ public:
     bool AddControl(int controlId, float left, float top, float right, float bottom);
     void Apply();
     ResizeEntry* Find(int controlId);
+    // Carries the base client size and every entry's rectangles to `dpi`;
+    // the next Apply lays the controls out at that scale.
+    void Rescale(UINT dpi);
+    // The DPI the rectangles are measured at: the owner's when attached.
+    UINT Dpi() const { return m_dpi; }
 
     int EntryCount() const { return m_length / static_cast<int32_t>(sizeof(ResizeEntry)); }
     int32_t CapacityBytes() const { return m_capacity; }
@@ -44,6 +49,7 @@ private:
 
     HWND m_owner = nullptr;
     RECT m_baseClient = {};
+    UINT m_dpi = 96;
     ResizeEntry* m_entries = nullptr;
     int32_t m_capacity = 0;   // bytes
     int32_t m_length = 0;     // bytes

@@ -2,6 +2,7 @@
 
 #include "db/scoped_handle.h"
 #include "library/app_globals.h"
+#include "library/dpi.h"
 #include "resource.h"
 #include "ui/resize_layout.h"
 
@@ -26,6 +27,8 @@ private:
 
 const ResizeEntry* TreeEntry() { return g_layout.Find(IDC_PLAYLIST_TREE); }
 
+int BarWidth() { return ScaleToDpi(kSplitterBarWidth, g_layout.Dpi()); }
+
 void SetSplitterCursor()
 {
     SetCursor(LoadCursorW(g_hInstance, MAKEINTRESOURCEW(IDC_SPLITTER_CURSOR)));
@@ -34,7 +37,7 @@ void SetSplitterCursor()
 bool InBandOfTree(int x)
 {
     const ResizeEntry* tree = TreeEntry();
-    return tree && InSplitterBand(x, tree->current.right);
+    return tree && InSplitterBand(x, tree->current.right, g_layout.Dpi());
 }
 
 // The bar spans the tree's current height.
@@ -45,20 +48,20 @@ void DrawBarAt(HWND mainWnd, int x)
         return;
     ClientDc dc(mainWnd);
     if (dc.Get())
-        DrawSplitterBar(dc.Get(), x, tree->current.top, kSplitterBarWidth, tree->current.bottom - tree->current.top);
+        DrawSplitterBar(dc.Get(), x, tree->current.top, BarWidth(), tree->current.bottom - tree->current.top);
 }
 
 }  // namespace
 
-bool InSplitterBand(int x, int treeRight) { return x >= treeRight && x <= treeRight + kSplitterBarWidth; }
-
-int LimitSplitterX(int x)
+bool InSplitterBand(int x, int treeRight, UINT dpi)
 {
-    if (x < kSplitterMinX)
-        return kSplitterMinX;
-    if (x > kSplitterMaxX)
-        return kSplitterMaxX;
-    return x;
+    return x >= treeRight && x <= treeRight + ScaleToDpi(kSplitterBarWidth, dpi);
+}
+
+int LimitSplitterX(int x, UINT dpi)
+{
+    const int least = ScaleToDpi(kSplitterMinX, dpi), most = ScaleToDpi(kSplitterMaxX, dpi);
+    return x < least ? least : x > most ? most : x;
 }
 
 void DrawSplitterBar(HDC dc, int x, int y, int width, int height)
@@ -94,7 +97,7 @@ void OnSplitterMouseMove(HWND mainWnd, SplitterDrag& drag, int x)
         SetSplitterCursor();
     if (!drag.dragging)
         return;
-    drag.pendingX = LimitSplitterX(x);
+    drag.pendingX = LimitSplitterX(x, g_layout.Dpi());
     DrawBarAt(mainWnd, drag.lastDrawnX);
     DrawBarAt(mainWnd, drag.pendingX);
     drag.lastDrawnX = drag.pendingX;
@@ -114,6 +117,6 @@ void OnSplitterButtonUp(HWND mainWnd, SplitterDrag& drag)
     if (tree)
         tree->base.right = drag.pendingX;
     if (list)
-        list->base.left = drag.pendingX + kSplitterBarWidth;
+        list->base.left = drag.pendingX + BarWidth();
     g_layout.Apply();
 }

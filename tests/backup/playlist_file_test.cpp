@@ -53,8 +53,6 @@ TEST(PlaylistText, FileNamesAreCleanedAndNumberedIgnoringCase)
 
 TEST(PlaylistText, OnlyPlaylistsOfTheTreeAreCollectedWithTheirItemsResolved)
 {
-    auto first = MakeTrack(L"A", L"B", 1, L"One", L":x.mp3");
-    auto second = MakeTrack(L"A", L"B", 2, L"Two", L":y.mp3");
     auto playlist = [](const wchar_t* name, uint16_t kind, uint32_t master, std::vector<uint32_t> ids) {
         auto entry = std::make_unique<PlaylistEntry>();
         entry->name = Text(name);
@@ -68,12 +66,12 @@ TEST(PlaylistText, OnlyPlaylistsOfTheTreeAreCollectedWithTheirItemsResolved)
     playlists.push_back(playlist(L"Smart", kPlaylistSmart, 0, {1}));
     playlists.push_back(playlist(L"Mine", kPlaylistOrdinary, 0, {2, 99, 1, 2}));
     playlists.push_back(playlist(nullptr, kPlaylistOrdinary, 0, {}));
-    const auto sources = CollectPlaylistSources(playlists, [&](uint32_t id) -> const TrackEntry* {
-        return id == 1 ? first.get() : id == 2 ? second.get() : nullptr;
-    });
+    playlists[2]->persistentId = 0x0123456789ABCDEFull;
+    const auto sources = CollectPlaylistSources(playlists, [&](uint32_t id) { return id == 1 ? 0 : id == 2 ? 1 : -1; });
     ASSERT_EQ(2u, sources.size());
     EXPECT_EQ(L"Mine", sources[0].name);
-    EXPECT_EQ((std::vector<const TrackEntry*>{second.get(), nullptr, first.get(), second.get()}), sources[0].items);
+    EXPECT_EQ(0x0123456789ABCDEFull, sources[0].persistentId);
+    EXPECT_EQ((std::vector<int>{1, -1, 0, 1}), sources[0].items);
     EXPECT_EQ(L"", sources[1].name);
     EXPECT_TRUE(sources[1].items.empty());
 }
@@ -95,11 +93,41 @@ protected:
         return track;
     }
 
-    void RunWith(std::vector<TrackEntry*> copyList, std::vector<PlaylistSource> playlists)
+    struct Items {
+        std::wstring name;
+        std::vector<TrackEntry*> items;   // null: an item of no track
+    };
+
+    // Every track of the fixture is the library's; no playlists: the option is off.
+    void RunWith(std::vector<TrackEntry*> copyList, std::vector<Items> playlists, bool libraryFile = false)
     {
         PrepareCopyRun(job, std::move(copyList), std::move(ownedHost));
-        job.playlists = std::move(playlists);
+        job.library.writePlaylists = !playlists.empty();
+        job.library.writeLibrary = libraryFile;
+        job.library.ipodName = L"My:iPod";
+        for (const auto& track : tracks)
+            job.library.tracks.push_back(track.get());
+        for (const Items& playlist : playlists) {
+            PlaylistSource source{playlist.name, 0, {}};
+            for (TrackEntry* item : playlist.items) {
+                const auto found = std::find(job.library.tracks.begin(), job.library.tracks.end(), item);
+                source.items.push_back(item && found != job.library.tracks.end()
+                                           ? static_cast<int>(found - job.library.tracks.begin())
+                                           : -1);
+            }
+            job.library.playlists.push_back(std::move(source));
+        }
         RunCopyJob(job, *host);
+    }
+
+    // A second run in the same folder, with a fresh host.
+    void NextRun()
+    {
+        ownedHost = std::make_unique<RecordingHost>(*host);
+        host = ownedHost.get();
+        host->log.clear();
+        host->steps = 0;
+        host->onStep = nullptr;
     }
 
     std::string Bytes(const std::wstring& relative) const
@@ -135,19 +163,20 @@ TEST_F(PlaylistRunTest, FileListsTheCopiesInOrderWithExactBytes)
     TrackEntry* unnumbered = Add(L"Artist", L"Album", 0, L"No number", 1500);
     TrackEntry* existing = Add(L"Artist", L"Album", 5, L"Existing", 60000);
     TrackEntry* failed = Add(L"Artist", L"Album", 6, L"Failed", 1000);
-    TrackEntry* notInRun = Add(L"Artist", L"Album", 7, L"Not in run", 1000);
+    TrackEntry* notInRun = Add(L"Artist", L"Album", 7, L"Not in run", 1000);   // copied by an earlier run
+    TrackEntry* hashed = Add(L"#1 Dads", L"Album", 8, L"Hash", 2000);   // its path must not read as a comment
     ASSERT_TRUE(DeleteFileW((ipod.Path() + L"\\Music\\T5.mp3").c_str()));
     CreateDirectoryPath(backup.File(L"Artist\\Album\\").c_str());
     ASSERT_TRUE(WriteBytes(backup.File(L"Artist\\Album\\5 - Existing.mp3"), Pattern(10, 9)));
     ASSERT_TRUE(WriteBytes(backup.File(L"Artist\\Album\\7 - Not in run.mp3"), Pattern(10, 9)));
     host->overwrite = 1;
 
-    RunWith({dots, absent, wide, unnumbered, existing, failed},
-        {{L"Road trip \U0001F3B5", {dots, absent, nullptr, wide, dots, unnumbered, existing, failed, notInRun}}});
+    RunWith({dots, absent, wide, unnumbered, existing, failed, hashed},
+        {{L"Road trip \U0001F3B5", {dots, absent, nullptr, wide, dots, unnumbered, existing, failed, notInRun, hashed}}});
 
     EXPECT_EQ(job.outcomes, (std::vector<CopyOutcome>{CopyOutcome::Copied, CopyOutcome::Copied, CopyOutcome::Copied,
                                                       CopyOutcome::Copied, CopyOutcome::SkippedExisting,
-                                                      CopyOutcome::Failed}));
+                                                      CopyOutcome::Failed, CopyOutcome::Copied}));
     EXPECT_EQ("#EXTM3U\r\n"
               "#EXTINF:215,Dots... - Song\r\nDots\\Album\\1 - Song.mp3\r\n"
               "#EXTINF:-1,uknown artist - untitled\r\nuknown artist\\uknown album\\2 - untitled.mp3\r\n"
@@ -155,7 +184,9 @@ TEST_F(PlaylistRunTest, FileListsTheCopiesInOrderWithExactBytes)
               "Caf\xC3\xA9\\\xC3\x9Cn\xC3\xAF\\3 - Night \xF0\x9F\x8E\xB5.mp3\r\n"
               "#EXTINF:215,Dots... - Song\r\nDots\\Album\\1 - Song.mp3\r\n"
               "#EXTINF:1,Artist - No number\r\nArtist\\Album\\ - No number.mp3\r\n"
-              "#EXTINF:60,Artist - Existing\r\nArtist\\Album\\5 - Existing.mp3\r\n",
+              "#EXTINF:60,Artist - Existing\r\nArtist\\Album\\5 - Existing.mp3\r\n"
+              "#EXTINF:1,Artist - Not in run\r\nArtist\\Album\\7 - Not in run.mp3\r\n"
+              "#EXTINF:2,#1 Dads - Hash\r\n.\\#1 Dads\\Album\\8 - Hash.mp3\r\n",
               Bytes(L"Road trip \U0001F3B5.m3u8"));
     std::vector<BYTE> copy;
     ASSERT_TRUE(ReadBytes(backup.File(L"Dots\\Album\\1 - Song.mp3"), copy));
@@ -165,7 +196,7 @@ TEST_F(PlaylistRunTest, FileListsTheCopiesInOrderWithExactBytes)
     EXPECT_EQ((std::vector<std::wstring>{L"Road trip \U0001F3B5.m3u8"}), PlaylistFiles());
 }
 
-TEST_F(PlaylistRunTest, CollidingNamesAreNumberedEmptyOnesGetNoFileOldFilesAreReplacedFailuresLogged)
+TEST_F(PlaylistRunTest, CollidingNamesAreNumberedInTreeOrderEmptyOnesGetNoFileOldFilesAreReplacedFailuresLogged)
 {
     TrackEntry* song = Add(L"A", L"B", 1, L"Song", 1000);
     TrackEntry* gone = Add(L"A", L"B", 2, L"Gone", 1000);
@@ -175,7 +206,7 @@ TEST_F(PlaylistRunTest, CollidingNamesAreNumberedEmptyOnesGetNoFileOldFilesAreRe
     ASSERT_TRUE(CreateDirectoryW(backup.File(L"Blocked.m3u8").c_str(), nullptr));   // cannot be replaced
 
     RunWith({song, gone}, {{L"A/B", {song}},
-                       {L"Nothing", {gone}},   // takes no name: the later "Nothing" is not numbered
+                       {L"Nothing", {gone}},   // no file, but its name stays its own
                        {L"A:B", {song, gone}},
                        {L"Nothing", {song}},
                        {longName, {song}},
@@ -185,14 +216,14 @@ TEST_F(PlaylistRunTest, CollidingNamesAreNumberedEmptyOnesGetNoFileOldFilesAreRe
     const std::string expected = "#EXTM3U\r\n#EXTINF:1,A - Song\r\nA\\B\\1 - Song.mp3\r\n";
     EXPECT_EQ(expected, Bytes(L"A_B.m3u8"));
     EXPECT_EQ(expected, Bytes(L"A_B (2).m3u8"));
-    EXPECT_EQ(expected, Bytes(L"Nothing.m3u8"));
-    EXPECT_EQ((std::vector<std::wstring>{L"A_B (2).m3u8", L"A_B.m3u8", L"Blocked.m3u8", L"Nothing.m3u8"}),
+    EXPECT_EQ(expected, Bytes(L"Nothing (2).m3u8"));
+    EXPECT_EQ((std::vector<std::wstring>{L"A_B (2).m3u8", L"A_B.m3u8", L"Blocked.m3u8", L"Nothing (2).m3u8"}),
               PlaylistFiles());   // no temporary file left
     ASSERT_GE(host->log.size(), 5u);
     const std::vector<std::wstring> tail(host->log.end() - 5, host->log.end() - 1);
     EXPECT_EQ((std::vector<std::wstring>{L"playlist: " + backup.File(L"A_B.m3u8"),
                                          L"playlist: " + backup.File(L"A_B (2).m3u8"),
-                                         L"playlist: " + backup.File(L"Nothing.m3u8"),
+                                         L"playlist: " + backup.File(L"Nothing (2).m3u8"),
                                          L"failed: " + longName + L".m3u8 (destination path too long)"}),
               tail);
     const std::wstring blocked =
@@ -226,6 +257,40 @@ TEST_F(PlaylistRunTest, NothingIsWrittenWhenTheOptionIsOffOrTheRunIsCancelled)
     EXPECT_EQ(CopyOutcome::NotReached, job.outcomes[1]);
     EXPECT_TRUE(PlaylistFiles().empty());
     EXPECT_EQ(std::vector<std::wstring>{L"copying: " + backup.File(L"A\\B\\1 - One.mp3")}, host->log);
+}
+
+// A second, smaller run still lists every copy in the folder; a playlist whose
+// copies are gone gets no file, and its namesake keeps the numbered name.
+TEST_F(PlaylistRunTest, SecondRunListsEveryCopyAndNamesStayWithTheirPlaylists)
+{
+    std::vector<TrackEntry*> t;
+    for (int i = 1; i <= 6; ++i)
+        t.push_back(Add(L"A", L"B", i, (L"S" + std::to_wstring(i)).c_str(), 1000 * i));
+    const std::vector<Items> playlists = {{L"Mix", {t[0]}}, {L"mix", {t[1], t[4], t[2]}}, {L"Later", {t[5], t[3]}}};
+    RunWith({t[0], t[1], t[2]}, playlists);
+    const std::string firstMix = Bytes(L"Mix.m3u8");
+    EXPECT_EQ("#EXTM3U\r\n#EXTINF:1,A - S1\r\nA\\B\\1 - S1.mp3\r\n", firstMix);
+    EXPECT_EQ((std::vector<std::wstring>{L"Mix.m3u8", L"mix (2).m3u8"}), PlaylistFiles());
+
+    ASSERT_TRUE(DeleteFileW(backup.File(L"A\\B\\1 - S1.mp3").c_str()));
+    NextRun();
+    RunWith({t[3], t[4], t[5]}, playlists, true);
+    EXPECT_EQ(firstMix, Bytes(L"Mix.m3u8")) << "left as the first run wrote it";
+    EXPECT_EQ("#EXTM3U\r\n#EXTINF:2,A - S2\r\nA\\B\\2 - S2.mp3\r\n#EXTINF:5,A - S5\r\nA\\B\\5 - S5.mp3\r\n"
+              "#EXTINF:3,A - S3\r\nA\\B\\3 - S3.mp3\r\n",
+              Bytes(L"mix (2).m3u8"));
+    EXPECT_EQ("#EXTM3U\r\n#EXTINF:6,A - S6\r\nA\\B\\6 - S6.mp3\r\n#EXTINF:4,A - S4\r\nA\\B\\4 - S4.mp3\r\n",
+              Bytes(L"Later.m3u8"));
+    ASSERT_EQ(6u, host->log.size());
+    EXPECT_EQ((std::vector<std::wstring>{L"playlist: " + backup.File(L"mix (2).m3u8"),
+                                         L"playlist: " + backup.File(L"Later.m3u8"),
+                                         L"library: " + backup.File(L"My_iPod Library.xml")}),
+              std::vector<std::wstring>(host->log.begin() + 3, host->log.end()));
+    const std::string library = Bytes(L"My_iPod Library.xml");
+    for (int i = 2; i <= 6; ++i)
+        EXPECT_NE(std::string::npos, library.find("/A/B/" + std::to_string(i) + "%20-%20S" + std::to_string(i) + ".mp3<"));
+    EXPECT_EQ(std::string::npos, library.find("/1%20-%20S1.mp3")) << "its copy is gone";
+    EXPECT_FALSE(Exists(backup.File(L"My_iPod Library.xml.part")));
 }
 
 }  // namespace

@@ -153,28 +153,34 @@ TEST_F(SettingsStore, SaveWritesAllEightValuesWithTheirTypesAndBytes)
     EXPECT_EQ(2u, reloaded.TransferOverwrite) << "2 means overwrite and must not be folded to 1";
 }
 
-TEST_F(SettingsStore, WritePlaylistsIsOffByDefaultAndRoundTripsAsADword)
+TEST_F(SettingsStore, WriteFileOptionsAreOffByDefaultAndRoundTripAsDwords)
 {
-    Settings settings = Scribbled();
-    settings.WritePlaylists = 77;
-    settings.Load();
-    EXPECT_EQ(0u, settings.WritePlaylists);
-    EXPECT_TRUE(Read(names::kWritePlaylists).bytes.empty()) << "Load must not write values";
-
-    for (DWORD value : {1u, 0u}) {
-        settings.WritePlaylists = value;
-        settings.Save();
-        const StoredValue stored = Read(names::kWritePlaylists);
-        EXPECT_EQ(static_cast<DWORD>(REG_DWORD), stored.type);
-        EXPECT_EQ((std::vector<BYTE>{static_cast<BYTE>(value), 0, 0, 0}), stored.bytes);
-        Settings reloaded = Scribbled();
-        reloaded.WritePlaylists = 77;
-        reloaded.Load();
-        EXPECT_EQ(value, reloaded.WritePlaylists);
+    const std::pair<DWORD Settings::*, const wchar_t*> options[] = {
+        {&Settings::WritePlaylists, names::kWritePlaylists}, {&Settings::WriteLibraryFile, names::kWriteLibraryFile}};
+    for (const auto& [member, name] : options) {   // before anything is saved
+        Settings settings = Scribbled();
+        settings.*member = 77;
+        settings.Load();
+        EXPECT_EQ(0u, settings.*member) << name;
+        EXPECT_TRUE(Read(name).bytes.empty()) << "Load must not write values";
     }
-    StoreDword(names::kWritePlaylists, 5);   // any non-zero value is on, and kept as it is
-    settings.Load();
-    EXPECT_EQ(5u, settings.WritePlaylists);
+    for (const auto& [member, name] : options) {
+        Settings settings = Scribbled();
+        for (DWORD value : {1u, 0u}) {
+            settings.*member = value;
+            settings.Save();
+            const StoredValue stored = Read(name);
+            EXPECT_EQ(static_cast<DWORD>(REG_DWORD), stored.type);
+            EXPECT_EQ((std::vector<BYTE>{static_cast<BYTE>(value), 0, 0, 0}), stored.bytes);
+            Settings reloaded = Scribbled();
+            reloaded.*member = 77;
+            reloaded.Load();
+            EXPECT_EQ(value, reloaded.*member) << name;
+        }
+        StoreDword(name, 5);   // any non-zero value is on, and kept as it is
+        settings.Load();
+        EXPECT_EQ(5u, settings.*member) << name;
+    }
 }
 
 TEST_F(SettingsStore, EmptyDestinationStaysEmptyUntilTheNextLoad)

@@ -179,6 +179,19 @@ TEST_F(HyperlinkTest, HoverUnderlinesAndCapturesLeavingRestoresAndTheCursorIsAHa
     EXPECT_EQ(LoadCursorW(nullptr, IDC_HAND), GetCursor());
 }
 
+// At another DPI the dialog manager gives the controls new fonts: the link underlines that one.
+TEST_F(HyperlinkTest, AFontGivenFromOutsideIsTheOneUnderlined)
+{
+    LOGFONTW larger = LogFontOf(FontOf(m_links[0]));
+    larger.lfHeight *= 2;
+    const HFONT font = CreateFontIndirectW(&larger);
+    SendMessageW(m_links[0], WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    MoveMouse(m_links[0], 1, 1);
+    EXPECT_EQ(larger.lfHeight, LogFontOf(FontOf(m_links[0])).lfHeight);
+    DestroyWindow(m_dialog);
+    DeleteObject(font);
+}
+
 TEST_F(HyperlinkTest, DestroyingRemovesEveryPropertyAndDeletesTheUnderlineFonts)
 {
     std::vector<HFONT> underlines;

@@ -1,6 +1,7 @@
 // The main window's layout: resizing, minimum size, minimising, splitter.
 #include "main_window_fixture.h"
 
+#include "library/dpi.h"
 #include "ui/resize_layout.h"
 #include "ui/splitter.h"
 
@@ -62,6 +63,14 @@ TEST(SplitterBand, FromTheTreesEdgeToFourPixelsRight)
     EXPECT_EQ(40, LimitSplitterX(40));
     EXPECT_EQ(321, LimitSplitterX(321));
     EXPECT_EQ(500, LimitSplitterX(501));
+}
+
+TEST(ScaleToDpi, RoundsToTheNearestPixelHalvesAwayFromZero)
+{
+    const int kCases[][4] = {{256, 96, 96, 256}, {256, 144, 96, 384}, {7, 144, 96, 11}, {-3, 144, 96, -5},
+                             {2, 120, 96, 3},    {5, 120, 96, 6},     {11, 96, 144, 7}, {40, 0, 96, 40}, {40, 144, 0, 40}};
+    for (const auto& c : kCases)   // pixels, to DPI, from DPI, expected
+        EXPECT_EQ(c[3], ScaleToDpi(c[0], c[1], c[2])) << c[0] << " " << c[1] << "/" << c[2];
 }
 
 TEST(SplitterBar, DrawnTwiceRestoresThePicture)
@@ -139,6 +148,28 @@ protected:
         Mouse(WM_LBUTTONDOWN, fromX);
         Mouse(WM_MOUSEMOVE, toX);
         Mouse(WM_LBUTTONUP, toX);
+    }
+    // Windows sends it on a move to a screen of another scale; Wine never does.
+    void ChangeDpi(UINT dpi, UINT fromDpi) const
+    {
+        RECT r;
+        GetWindowRect(m_window, &r);
+        r.right = r.left + ScaleToDpi(r.right - r.left, dpi, fromDpi);
+        r.bottom = r.top + ScaleToDpi(r.bottom - r.top, dpi, fromDpi);
+        SendMessageW(m_window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&r));
+    }
+    // First column, tree icon, status bar's part edges, the controls' font height.
+    std::string PixelSizes() const
+    {
+        int icon = 0, edges[3] = {};
+        ImageList_GetIconSize(TreeView_GetImageList(Item(IDC_PLAYLIST_TREE), TVSIL_NORMAL), &icon, &icon);
+        SendMessageW(g_hStatusBar, SB_GETPARTS, 3, reinterpret_cast<LPARAM>(edges));
+        LOGFONTW font = {};
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Item(IDC_SCAN), WM_GETFONT, 0, 0)), sizeof(font), &font);
+        char text[64];
+        snprintf(text, sizeof(text), "%d %d %d,%d %ld", ListView_GetColumnWidth(Item(IDC_MEDIA_LIST), 0), icon,
+                 edges[0], edges[1], static_cast<long>(font.lfHeight));
+        return text;
     }
     SIZE m_initial = {};
 };
@@ -268,6 +299,21 @@ TEST_F(LayoutTest, ClickWithoutMovingOrOutsideTheBandChangesNothing)
     const std::map<int, RECT> after = AllRects();
     for (const auto& [id, r] : after)
         EXPECT_TRUE(EqualRect(&before.at(id), &r)) << id;
+}
+
+// The template's 8-point font is 11 pixels high at 96 DPI and 16 at 144.
+TEST_F(LayoutTest, DpiChangeScalesEverythingSizedInPixelsAndBack)
+{
+    ASSERT_EQ(96u, g_layout.Dpi()) << "the tests' prefix runs at 96 DPI";
+    EXPECT_EQ("256 16 80,200 -11", PixelSizes());
+    ChangeDpi(144, 96);
+    EXPECT_EQ("384 24 120,300 -16", PixelSizes());
+    EXPECT_NEAR(ScaleToDpi(m_initial.cx, 144), g_minTrackSize.cx, 1);
+    Drag(TreeRight(), 3);
+    EXPECT_EQ(66, ClientRectOf(IDC_MEDIA_LIST).left);   // limit 60, bar 6
+    ChangeDpi(96, 144);
+    EXPECT_EQ("256 16 80,200 -11", PixelSizes());
+    EXPECT_EQ(44, ClientRectOf(IDC_MEDIA_LIST).left);
 }
 
 }  // namespace

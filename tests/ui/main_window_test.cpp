@@ -144,28 +144,41 @@ TEST_F(MainWindowTest, CloseBoxDoesAsExitDoes)
 
 // The check mark follows the preference from the start, each click switches
 // both, and closing stores the last state.
-TEST_F(MainWindowTest, WritePlaylistsItemFollowsAndSwitchesThePreference)
+TEST_F(MainWindowTest, WriteFileItemsFollowAndSwitchTheirPreferences)
 {
-    auto checked = [this] {
-        return (GetMenuState(GetMenu(m_window), IDM_WRITE_PLAYLISTS, MF_BYCOMMAND) & MF_CHECKED) != 0;
+    struct Option {
+        UINT item;
+        DWORD Settings::*value;
+        const wchar_t* name;
     };
-    EXPECT_FALSE(checked());
-    DestroyWindow(m_window);
-    g_settings.WritePlaylists = 1;
-    m_window = CreateMainWindow();
-    ASSERT_NE(nullptr, m_window);
-    EXPECT_TRUE(checked());
+    const Option options[] = {{IDM_WRITE_PLAYLISTS, &Settings::WritePlaylists, settings_names::kWritePlaylists},
+                              {IDM_WRITE_LIBRARY_FILE, &Settings::WriteLibraryFile, settings_names::kWriteLibraryFile}};
+    for (const Option& option : options) {
+        auto checked = [&] { return (GetMenuState(GetMenu(m_window), option.item, MF_BYCOMMAND) & MF_CHECKED) != 0; };
+        DestroyWindow(m_window);
+        g_settings.WritePlaylists = g_settings.WriteLibraryFile = 0;
+        m_window = CreateMainWindow();
+        ASSERT_NE(nullptr, m_window);
+        EXPECT_FALSE(checked()) << option.item;
+        DestroyWindow(m_window);
+        g_settings.*option.value = 1;
+        m_window = CreateMainWindow();
+        ASSERT_NE(nullptr, m_window);
+        EXPECT_TRUE(checked()) << option.item;
 
-    const std::pair<DWORD, bool> afterClick[] = {{0u, false}, {1u, true}, {0u, false}};
-    for (const auto& [value, mark] : afterClick) {
-        SendMessageW(m_window, WM_COMMAND, MAKEWPARAM(IDM_WRITE_PLAYLISTS, 0), 0);
-        EXPECT_EQ(value, g_settings.WritePlaylists);
-        EXPECT_EQ(mark, checked());
+        const std::pair<DWORD, bool> afterClick[] = {{0u, false}, {1u, true}, {0u, false}};
+        for (const auto& [value, mark] : afterClick) {
+            SendMessageW(m_window, WM_COMMAND, MAKEWPARAM(option.item, 0), 0);
+            EXPECT_EQ(value, g_settings.*option.value) << option.item;
+            EXPECT_EQ(mark, checked()) << option.item;
+        }
+        EXPECT_EQ(0u, g_settings.WritePlaylists + g_settings.WriteLibraryFile) << "the other option stays off";
+        SendMessageW(m_window, WM_COMMAND, MAKEWPARAM(option.item, 0), 0);
+        SendMessageW(m_window, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(TakeQuitMessage());
+        EXPECT_EQ(1u, StoredDword(option.name)) << option.item;
+        m_window = CreateMainWindow();
     }
-    SendMessageW(m_window, WM_COMMAND, MAKEWPARAM(IDM_WRITE_PLAYLISTS, 0), 0);
-    SendMessageW(m_window, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(TakeQuitMessage());
-    EXPECT_EQ(1u, StoredDword(settings_names::kWritePlaylists));
 }
 
 // --- Searching --------------------------------------------------------------

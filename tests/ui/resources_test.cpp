@@ -45,14 +45,15 @@ TEST(Resources, MainMenuHoldsEveryCommandWithItsText)
     EXPECT_EQ((Texts{L"40003 Check &all\tCtrl+A", L"40004 &Uncheck all\tCtrl+U", L"40006 &Invert checks\tCtrl+I",
                      L"-", L"40049 Copy checked items\tCtr+T"}),
               PopupTexts(GetSubMenu(menu, 1)));
-    EXPECT_EQ((Texts{L"40015 Show grid &lines in media list", L"40060 Write playlist &files when copying", L"-",
-                     L"40017 &Preferences...\tCtrl+P"}),
+    EXPECT_EQ((Texts{L"40015 Show grid &lines in media list", L"40060 Write playlist &files when copying",
+                     L"40061 Write li&brary file when copying", L"-", L"40017 &Preferences...\tCtrl+P"}),
               PopupTexts(GetSubMenu(menu, 2)));
     EXPECT_EQ((Texts{L"40010 &Help topics\tF1", L"-", L"40045 Chek for &Updates", L"40011 &About Savanto\tShit+A"}),
               PopupTexts(GetSubMenu(menu, 3)));
     EXPECT_EQ(static_cast<UINT>(MF_GRAYED), GetMenuState(menu, IDM_EJECT, MF_BYCOMMAND) & MF_GRAYED);
     EXPECT_EQ(static_cast<UINT>(MF_CHECKED), GetMenuState(menu, IDM_GRID_LINES, MF_BYCOMMAND) & MF_CHECKED);
     EXPECT_EQ(0u, GetMenuState(menu, IDM_WRITE_PLAYLISTS, MF_BYCOMMAND) & (MF_CHECKED | MF_GRAYED));
+    EXPECT_EQ(0u, GetMenuState(menu, IDM_WRITE_LIBRARY_FILE, MF_BYCOMMAND) & (MF_CHECKED | MF_GRAYED));
     EXPECT_EQ(0u, GetMenuState(menu, IDM_SCAN, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED));
     DestroyMenu(menu);
 }
@@ -126,6 +127,43 @@ TEST(Resources, IconsLoadInTheirSizes)
     DestroyIcon(large);
 }
 
+const BYTE* ResourceData(const wchar_t* name, const wchar_t* type, DWORD* bytes)
+{
+    HRSRC found = FindResourceW(Module(), name, type);
+    *bytes = found ? SizeofResource(Module(), found) : 0;
+    return found ? static_cast<const BYTE*>(LockResource(LoadResource(Module(), found))) : nullptr;
+}
+
+// Every icon holds each size that 100 % to 400 % scaling asks for as a
+// 32-bit bitmap whose alpha has soft edges, and 256 pixels as an RGBA PNG.
+TEST(Resources, IconsHoldEverySizeInThirtyTwoBits)
+{
+    for (int id : {IDI_APP, IDI_PLAYLIST, IDI_PLAYLIST_ROOT}) {
+        DWORD bytes = 0;
+        auto* group = const_cast<BYTE*>(ResourceData(MAKEINTRESOURCEW(id), RT_GROUP_ICON, &bytes));
+        ASSERT_NE(nullptr, group) << id;
+        for (int size : {16, 20, 24, 32, 40, 48, 64, 256}) {
+            SCOPED_TRACE(testing::Message() << "icon " << id << " at " << size);
+            const int image = LookupIconIdFromDirectoryEx(group, TRUE, size, size, LR_DEFAULTCOLOR);
+            const BYTE* data = ResourceData(MAKEINTRESOURCEW(image), RT_ICON, &bytes);
+            ASSERT_GE(bytes, 40u);
+            if (size == 256) {   // a PNG, its header's width, 8 bits per channel and RGBA
+                EXPECT_EQ(std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\1\0\0\0\1\0\x08\x06", 26),
+                          std::string(reinterpret_cast<const char*>(data), 26));
+                continue;
+            }
+            const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(data);
+            EXPECT_EQ(size, header->biWidth);
+            ASSERT_EQ(32, header->biBitCount);
+            ASSERT_GE(bytes, header->biSize + 4u * size * size);
+            int soft = 0;
+            for (int i = 0; i < size * size; ++i)
+                soft += data[header->biSize + 4 * i + 3] % 255 != 0;
+            EXPECT_GT(soft, 0);
+        }
+    }
+}
+
 TEST(Resources, VersionIsOnePointOnePointThree)
 {
     wchar_t path[MAX_PATH];
@@ -163,6 +201,9 @@ TEST(Resources, ManifestFitsTheBuildsArchitecture)
         EXPECT_EQ(sizeof(void*) == 8 ? "amd64" : "x86", architecture);
     }
     EXPECT_NE(std::string::npos, manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));
+    // Drawn at each monitor's scale by the program, not stretched by the system.
+    EXPECT_NE(std::string::npos, manifest.find("2005/WindowsSettings\">true/pm</dpiAware>"));
+    EXPECT_NE(std::string::npos, manifest.find("2016/WindowsSettings\">PerMonitorV2, PerMonitor</dpiAwareness>"));
 }
 
 }  // namespace

@@ -53,6 +53,12 @@ Bytes Header(const char* tag, uint32_t headerLength)
     return bytes;
 }
 
+void PutWords(Bytes& bytes, const Words& words)
+{
+    for (const auto& [offset, value] : words)
+        PutU32(bytes, offset, value);
+}
+
 void Append(Bytes& to, const std::vector<Bytes>& parts)
 {
     for (const Bytes& part : parts)
@@ -60,6 +66,11 @@ void Append(Bytes& to, const std::vector<Bytes>& parts)
 }
 
 }  // namespace
+
+Words Word64(size_t offset, uint64_t value)
+{
+    return {{offset, static_cast<uint32_t>(value)}, {offset + 4, static_cast<uint32_t>(value >> 32)}};
+}
 
 Bytes Mhod(const TextObject& object)
 {
@@ -97,6 +108,7 @@ Bytes Mhit(const TrackItem& track)
     PutU32(bytes, 16, track.trackId);
     PutU32(bytes, 40, static_cast<uint32_t>(track.lengthMs));
     PutU32(bytes, 44, static_cast<uint32_t>(track.trackNumber));
+    PutWords(bytes, track.words);
     bytes.resize(track.headerLength);   // a header shorter than 48 stays short
     Append(bytes, track.objects);
     PutU32(bytes, 8, track.totalLength.value_or(static_cast<uint32_t>(bytes.size())));
@@ -120,6 +132,7 @@ Bytes Mhyp(const Playlist& playlist)
     PutU32(bytes, 12, playlist.objectCount.value_or(static_cast<uint32_t>(playlist.objects.size())));
     PutU32(bytes, 16, playlist.itemCount.value_or(static_cast<uint32_t>(playlist.items.size())));
     PutU32(bytes, 20, playlist.masterFlag);
+    PutWords(bytes, playlist.words);
     bytes.resize(playlist.headerLength);
     Append(bytes, playlist.objects);
     Append(bytes, playlist.items);
@@ -165,6 +178,7 @@ Bytes Mhbd(const Database& db)
     PutU32(bytes, 12, 1);
     PutU32(bytes, 16, 0x0c);   // database version
     PutU32(bytes, 20, db.dataSetCount.value_or(static_cast<uint32_t>(db.dataSets.size())));
+    PutWords(bytes, db.words);
     bytes.resize(db.headerLength);
     Append(bytes, db.dataSets);
     PutU32(bytes, 8, static_cast<uint32_t>(bytes.size()));
@@ -177,6 +191,7 @@ Bytes Track(const TrackTags& tags)
     track.trackId = tags.trackId;
     track.lengthMs = tags.lengthMs;
     track.trackNumber = tags.trackNumber;
+    track.words = tags.words;
     const std::pair<uint32_t, const std::optional<std::wstring>*> fields[] = {
         {1, &tags.title}, {4, &tags.artist}, {3, &tags.album}, {5, &tags.genre}, {2, &tags.location}};
     for (const auto& [type, text] : fields) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace ipodgen {
@@ -16,6 +17,11 @@ void PutU32(Bytes& bytes, size_t offset, uint32_t value);   // grows as needed
 uint32_t GetU32(const Bytes& bytes, size_t offset);
 Bytes Utf16Bytes(const std::wstring& text);
 Bytes Concat(const std::vector<Bytes>& parts);
+
+// 32-bit fields put into a header at their offsets: (offset, value).
+using Words = std::vector<std::pair<size_t, uint32_t>>;
+// A 64-bit value as the two words at offset and offset + 4.
+Words Word64(size_t offset, uint64_t value);
 
 // Data object (mhod) carrying text: header, then `gap` bytes, then the text,
 // which is the last byteLength bytes of the object.
@@ -37,6 +43,7 @@ struct TrackItem {
     int32_t lengthMs = 0;
     int32_t trackNumber = 0;
     uint32_t headerLength = 0x9C + 0x58;     // 244, a common modern header
+    Words words;                             // more header fields; dropped past its length
     std::vector<Bytes> objects;
     std::optional<uint32_t> objectCount;     // default: objects.size()
     std::optional<uint32_t> totalLength;
@@ -54,6 +61,7 @@ Bytes Mhip(const PlaylistItem& item);
 struct Playlist {
     uint32_t headerLength = 0x6C;
     uint32_t masterFlag = 0;
+    Words words;
     std::vector<Bytes> objects;              // name (type 1), smart rules (50)...
     std::vector<Bytes> items;                // Mhip
     std::optional<uint32_t> objectCount;
@@ -79,6 +87,7 @@ Bytes Mhsd(const DataSet& set);
 struct Database {
     std::vector<Bytes> dataSets;
     uint32_t headerLength = 0x68;
+    Words words;
     std::optional<uint32_t> dataSetCount;
 };
 Bytes Mhbd(const Database& db);
@@ -89,6 +98,7 @@ struct TrackTags {
     std::optional<std::wstring> title, artist, album, genre, location;
     int32_t trackNumber = 0;
     int32_t lengthMs = 0;
+    Words words;   // the listening history and other header fields
 };
 Bytes Track(const TrackTags& tags);
 Bytes NamedPlaylist(const std::optional<std::wstring>& name, const std::vector<uint32_t>& trackIds,

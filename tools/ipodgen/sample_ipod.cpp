@@ -50,6 +50,11 @@ bool WriteDatabase(const std::wstring& itunesFolder, const Bytes& database, bool
 
 constexpr int kTracksPerAlbum = 10;
 constexpr uint32_t kFirstTrackId = 100;
+// Noon, local time, on days well away from a change of clocks.
+constexpr uint32_t kAdded2017 = 3579154200u;     // 2017-06-01 09:30
+constexpr uint32_t kPlayed2019 = 3630398400u;    // 2019-01-15 12:00
+constexpr uint32_t kPlayed2021 = 3695198400u;    // 2021-02-03 12:00
+constexpr uint32_t kDay = 86400;
 
 }  // namespace
 
@@ -77,6 +82,11 @@ std::vector<SampleTrack> SampleTracks(int count, uint32_t mediaBytes)
         swprintf(location, 64, L":iPod_Control:Music:F%02u:T%05d.%ls", static_cast<unsigned>(i % 50), i, extension);
         t.location = location;
         t.fileBytes = mediaBytes ? mediaBytes : 1024 + h % (47 * 1024);
+        t.rating = static_cast<uint32_t>(i % 6) * 20;
+        t.playCount = h % 50;
+        t.lastPlayed = i % 3 == 0 ? 0 : kPlayed2019 + static_cast<uint32_t>(i) * 35 * kDay;   // summer and winter
+        t.dateAdded = kAdded2017 + static_cast<uint32_t>(i) * kDay;
+        t.persistentId = 0x5A00000000000000ull | static_cast<uint64_t>(h) << 8 | static_cast<uint32_t>(i & 0xFF);
         tracks.push_back(std::move(t));
     }
     return tracks;
@@ -105,14 +115,55 @@ std::vector<SamplePlaylist> SamplePlaylists(const std::vector<SampleTrack>& trac
     return playlists;
 }
 
+std::vector<SamplePlays> SamplePlayCounts(const std::vector<SampleTrack>& tracks)
+{
+    std::vector<SamplePlays> entries(tracks.size());
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        SamplePlays& e = entries[i];
+        e.rating = i % 5 == 0 ? 100 : tracks[i].rating;   // rated on the iPod since the sync
+        if (i % 4 == 1) {
+            e.plays = 2;
+            e.lastPlayed = kPlayed2021 + static_cast<uint32_t>(i) * 9 * kDay;
+        }
+        if (i % 7 == 3) {
+            e.skips = 1;
+            e.lastSkipped = kPlayed2021 + static_cast<uint32_t>(i) * 11 * kDay;
+        }
+    }
+    return entries;
+}
+
+Bytes PlayCountsBytes(const std::vector<SamplePlays>& entries)
+{
+    constexpr uint32_t kHeaderLength = 0x60, kEntryLength = 0x1C;
+    Bytes bytes(kHeaderLength, 0);
+    bytes[0] = 'm', bytes[1] = 'h', bytes[2] = 'd', bytes[3] = 'p';
+    PutU32(bytes, 4, kHeaderLength);
+    PutU32(bytes, 8, kEntryLength);
+    PutU32(bytes, 12, static_cast<uint32_t>(entries.size()));
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const size_t at = kHeaderLength + i * kEntryLength;
+        const SamplePlays& e = entries[i];
+        PutU32(bytes, at, e.plays);
+        PutU32(bytes, at + 4, e.lastPlayed);
+        PutU32(bytes, at + 12, e.rating);
+        PutU32(bytes, at + 20, e.skips);
+        PutU32(bytes, at + 24, e.lastSkipped);
+    }
+    return bytes;
+}
+
 Bytes SampleDatabase(const std::vector<SampleTrack>& tracks, const std::vector<SamplePlaylist>& playlists)
 {
     std::vector<Bytes> trackItems;
     std::vector<uint32_t> allIds;
     trackItems.reserve(tracks.size());
     for (const SampleTrack& t : tracks) {
+        Words words = {{0x1C, t.rating << 24}, {0x50, t.playCount}, {0x58, t.lastPlayed}, {0x68, t.dateAdded}};
+        const Words id = Word64(0x70, t.persistentId);
+        words.insert(words.end(), id.begin(), id.end());
         trackItems.push_back(Track({t.trackId, t.title, t.artist, t.album, t.genre, t.location,
-                                    t.trackNumber, t.lengthMs}));
+                                    t.trackNumber, t.lengthMs, words}));
         allIds.push_back(t.trackId);
     }
     std::vector<Bytes> playlistItems;
@@ -185,6 +236,8 @@ bool CreateSampleIpod(const std::wstring& root, const SampleIpodOptions& options
         return false;
     std::vector<SampleTrack> tracks = SampleTracks(options.trackCount, options.mediaBytes);
     if (!WriteDatabase(itunes, SampleDatabase(tracks, SamplePlaylists(tracks)), options.compressedDatabase))
+        return false;
+    if (!WriteBytes(itunes + L"\\Play Counts", PlayCountsBytes(SamplePlayCounts(tracks))))
         return false;
     const std::wstring deviceInfo = itunes + L"\\DeviceInfo";
     if (options.deviceName) {

@@ -18,6 +18,14 @@ struct SampleTrack {
     int32_t trackNumber = 0;
     int32_t lengthMs = 0;
     uint32_t fileBytes = 0;
+    // The history in the database; times in Mac seconds of the iPod's local time.
+    uint32_t rating = 0, playCount = 0, lastPlayed = 0, dateAdded = 0;
+    uint64_t persistentId = 0;
+};
+
+// One entry of the iPod's Play Counts file: what was played since the sync.
+struct SamplePlays {
+    uint32_t plays = 0, lastPlayed = 0, rating = 0, skips = 0, lastSkipped = 0;
 };
 
 struct SamplePlaylist {
@@ -40,6 +48,9 @@ struct SampleIpodOptions {
 std::vector<SampleTrack> SampleTracks(int count, uint32_t mediaBytes = 0);
 // Ordinary playlists (one lists a track twice) and one smart playlist.
 std::vector<SamplePlaylist> SamplePlaylists(const std::vector<SampleTrack>& tracks);
+// One entry per track, 0x1C bytes each, as the iPod keeps them.
+std::vector<SamplePlays> SamplePlayCounts(const std::vector<SampleTrack>& tracks);
+Bytes PlayCountsBytes(const std::vector<SamplePlays>& entries);
 // The database of those tracks and playlists, with the master playlist first.
 Bytes SampleDatabase(const std::vector<SampleTrack>& tracks, const std::vector<SamplePlaylist>& playlists);
 // The content of a track's media file: fileBytes bytes derived from its id.

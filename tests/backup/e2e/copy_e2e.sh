@@ -4,10 +4,13 @@
 # the default folder. Every copy must equal its source under the renaming
 # rule's name and transfer_log.txt must list them; a screenshot of the
 # progress dialog is left under <build>/e2e/.
-# With "playlists", the option "Write playlist files when copying" is first
-# switched on from the Options menu with the keyboard (Alt+O, F); every
-# playlist must then have its .m3u8 naming the copies, and the option must be
-# saved when Savanto closes.
+# With "playlists", the options "Write playlist files when copying" and
+# "Write library file when copying" are first switched on from the Options
+# menu with the keyboard (Alt+O, F and Alt+O, B), and Savanto runs in a time
+# zone with summer time; every playlist must then have its .m3u8 naming the
+# copies, the library file must parse as a property list whose tracks carry
+# the history merged from the iPod's Play Counts and locate byte-identical
+# copies, and both options must be saved when Savanto closes.
 # With "compressed", the iPod is a newer one: its database is compressed in
 # iTunesCDB beside a zero-byte iTunesDB.
 # Usage: copy_e2e.sh <build dir> <source dir> [playlists|compressed]
@@ -44,14 +47,18 @@ cwine reg add "$key" /v DefaultDestPath /t REG_SZ /d "$(winpath "$work/dest")" /
 
 # transfer_log.txt lands in the current folder.
 cd "$work"
-cwine "$b/src/Savanto.exe" >/dev/null 2>&1 &
+zone=Europe/Berlin
+TZ=$zone cwine "$b/src/Savanto.exe" >/dev/null 2>&1 &
 savanto_pid=$!
 window=$(xwait_window "Savanto - iPod Backup Tool" 120) || fail "no main window"
 seen=$(cwine "$b/tests/ui/savanto_probe.exe" wait $tracks "$name" 120) || fail "the tracks did not appear: $seen"
 grep -q "; $playlists playlist(s);" <<<"$seen" || fail "not $playlists playlists: $seen"
 
 xactivate "$window" || fail "the main window could not be activated"
-[ "$mode" = playlists ] && xdotool key alt+o f
+if [ "$mode" = playlists ]; then
+  xdotool key alt+o f
+  xdotool key alt+o b
+fi
 xdotool key ctrl+a
 xdotool key ctrl+t
 
@@ -67,12 +74,19 @@ for _ in $(seq 1 3000); do
 done
 xdotool search --name "^Copying" >/dev/null 2>&1 && fail "the copy did not end"
 
-check=copy_e2e_check; [ "$mode" = playlists ] && check=playlist_e2e_check
+check=copy_e2e_check extra=()
+if [ "$mode" = playlists ]; then
+  check=playlist_e2e_check extra=("$(winpath "$work/library.tsv")")
+  python3 "$src/tests/backup/e2e/library_dump.py" "$work/dest/$name Library.xml" $zone "$work/library.tsv" ||
+    fail "the library file is not a sound property list"
+fi
 cwine "$b/tests/backup/$check.exe" $tracks $media_bytes "$(winpath "$work/dest")" \
-  "$(winpath "$work/transfer_log.txt")" || fail "the copies, playlists or log are not as expected"
+  "$(winpath "$work/transfer_log.txt")" "${extra[@]}" || fail "the copies, playlists, library file or log are not as expected"
 cwine "$b/tests/ui/savanto_probe.exe" close >/dev/null || true
 for _ in $(seq 1 300); do kill -0 "$savanto_pid" 2>/dev/null || break; sleep 0.1; done
 if [ "$mode" = playlists ]; then
-  cwine reg query "$key" /v WritePlaylists 2>/dev/null | grep -q 'REG_DWORD.*0x1' || fail "WritePlaylists was not saved as 1"
+  for value in WritePlaylists WriteLibraryFile; do
+    cwine reg query "$key" /v $value 2>/dev/null | grep -q 'REG_DWORD.*0x1' || fail "$value was not saved as 1"
+  done
 fi
 echo "PASS: screenshot $shot"

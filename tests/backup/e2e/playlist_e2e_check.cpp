@@ -1,17 +1,22 @@
-// playlist_e2e_check TRACKS MEDIA_BYTES DEST_FOLDER LOG_FILE
-// After Savanto.exe, with playlist files switched on, copied every track of a
+// playlist_e2e_check TRACKS MEDIA_BYTES DEST_FOLDER LOG_FILE LIBRARY_LINES
+// After Savanto.exe, with playlist and library files switched on, copied every track of a
 // sample iPod made with make_sample_ipod --tracks TRACKS --media-bytes
 // MEDIA_BYTES: every playlist of the tree has "<name>.m3u8" (UTF-8 without a
 // byte-order mark, CR LF lines) listing each of its items in order, and every
 // path in it names a file byte-identical to that item's source; the master
-// and smart playlists have none; the transfer log ends with one "playlist: "
-// line per file. Prints what differs; exit code 0 when all matched.
+// and smart playlists have none. LIBRARY_LINES is the library file as
+// library_dump.py read it: every track, with its tags and its history merged
+// from the Play Counts file, and every location names a byte-identical copy;
+// the playlists list the items in order. The transfer log ends with one
+// "playlist: " line per file and the "library: " line. Prints what differs;
+// exit code 0 when all matched.
 #include "e2e_lines.h"
 #include "ipodgen/sample_ipod.h"
 
 #include <windows.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <map>
 #include <string>
 #include <vector>
@@ -76,12 +81,94 @@ void CheckPlaylist(const std::wstring& folder, const ipodgen::SamplePlaylist& pl
                    file + L" item " + std::to_wstring(i + 1));
 }
 
+std::vector<std::wstring> SplitTabs(const std::wstring& line)
+{
+    std::vector<std::wstring> fields;
+    size_t start = 0;
+    for (size_t end; (end = line.find(L'\t', start)) != std::wstring::npos; start = end + 1)
+        fields.push_back(line.substr(start, end - start));
+    fields.push_back(line.substr(start));
+    return fields;
+}
+
+std::wstring Hex64(uint64_t value)
+{
+    wchar_t text[20];
+    swprintf(text, 20, L"%08lX%08lX", static_cast<unsigned long>(value >> 32), static_cast<unsigned long>(value));
+    return text;
+}
+
+// A track's line against the sample it came from, merged with its Play Counts entry.
+void CheckLibraryTrack(const std::vector<std::wstring>& f, const std::vector<ipodgen::SampleTrack>& tracks,
+                       const std::vector<ipodgen::SamplePlays>& plays)
+{
+    const size_t position = f.size() == 14 ? static_cast<size_t>(_wtoi(f[1].c_str()) - 1) : tracks.size();
+    if (position >= tracks.size())
+        return Fail(L"library: a track line of " + std::to_wstring(f.size()) + L" fields: " + f[0]);
+    const ipodgen::SampleTrack& t = tracks[position];
+    const ipodgen::SamplePlays& p = plays[position];
+    const std::vector<std::wstring> expected = {
+        f[0], f[1], t.title, t.artist, t.album, std::to_wstring(t.playCount + p.plays),
+        std::to_wstring(p.lastPlayed ? p.lastPlayed : t.lastPlayed), std::to_wstring(p.rating),
+        std::to_wstring(p.skips), std::to_wstring(t.dateAdded), std::to_wstring(p.lastSkipped),
+        Hex64(t.persistentId), std::to_wstring(t.fileBytes), f[13]};
+    for (size_t i = 2; i < expected.size(); ++i) {
+        if (f[i] != expected[i])
+            Fail(L"library: track " + f[1] + L" field " + std::to_wstring(i) + L" '" + f[i] + L"', expected '" +
+                 expected[i] + L"'");
+    }
+    std::vector<BYTE> copied;
+    if (!ipodgen::ReadBytes(f[13], &copied) || copied != ipodgen::SampleMediaContent(t))
+        Fail(L"library: track " + f[1] + L" locates '" + f[13] + L"', not a copy of its source");
+}
+
+std::wstring Positions(const std::vector<uint32_t>& trackIds, const std::map<uint32_t, size_t>& positions)
+{
+    std::wstring ids;
+    for (uint32_t id : trackIds)
+        ids += (ids.empty() ? L"" : L",") + std::to_wstring(positions.at(id) + 1);
+    return ids;
+}
+
+void CheckLibrary(const std::wstring& linesPath, const std::wstring& folder,
+                  const std::vector<ipodgen::SampleTrack>& tracks)
+{
+    std::vector<BYTE> bytes;
+    if (!ipodgen::ReadBytes(linesPath, &bytes))
+        return Fail(L"no library lines");
+    std::map<uint32_t, size_t> positions;
+    std::vector<uint32_t> allIds;
+    for (size_t i = 0; i < tracks.size(); ++i)
+        positions[tracks[i].trackId] = i, allIds.push_back(tracks[i].trackId);
+    std::vector<std::wstring> expectedPlaylists = {L"playlist\tLibrary\t1\t" + Positions(allIds, positions)};
+    for (const auto& playlist : ipodgen::SamplePlaylists(tracks)) {
+        if (!playlist.smart)
+            expectedPlaylists.push_back(L"playlist\t" + playlist.name + L"\t0\t" + Positions(playlist.trackIds, positions));
+    }
+    const auto plays = ipodgen::SamplePlayCounts(tracks);
+    std::vector<std::wstring> playlists;
+    size_t trackLines = 0;
+    for (const std::wstring& line : SplitCrLfLines(FromUtf8(std::string(bytes.begin(), bytes.end())))) {
+        const std::vector<std::wstring> f = SplitTabs(line);
+        if (f[0] == L"folder" && (f.size() != 2 || f[1] != folder + L"\\"))
+            Fail(L"library: Music Folder '" + line + L"'");
+        else if (f[0] == L"track")
+            CheckLibraryTrack(f, tracks, plays), ++trackLines;
+        else if (f[0] == L"playlist")
+            playlists.push_back(line);
+    }
+    if (trackLines != tracks.size())
+        Fail(L"library: " + std::to_wstring(trackLines) + L" tracks");
+    if (playlists != expectedPlaylists)
+        Fail(L"library: the playlists are not the sample's");
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 5) {
-        fwprintf(stderr, L"usage: playlist_e2e_check TRACKS MEDIA_BYTES DEST_FOLDER LOG_FILE\n");
+    if (argc != 6) {
+        fwprintf(stderr, L"usage: playlist_e2e_check TRACKS MEDIA_BYTES DEST_FOLDER LOG_FILE LIBRARY_LINES\n");
         return 2;
     }
     const auto tracks = ipodgen::SampleTracks(_wtoi(argv[1]), static_cast<uint32_t>(_wtoi(argv[2])));
@@ -104,6 +191,8 @@ int wmain(int argc, wchar_t** argv)
     }
     if (GetFileAttributesW((folder + L"\\Savanto Sample iPod.m3u8").c_str()) != INVALID_FILE_ATTRIBUTES)
         Fail(L"a file for the master playlist");
+    CheckLibrary(argv[5], folder, tracks);
+    expectedLogTail.push_back(L"library: " + folder + L"\\Copy E2E iPod Library.xml");
 
     const std::vector<std::wstring> log = ReadUtf16Lines(argv[4]);
     const std::vector<std::wstring> tail(log.size() >= expectedLogTail.size() ? log.end() - expectedLogTail.size()

@@ -1,4 +1,4 @@
-// savanto_probe wait TRACKS NAME SECONDS | close | box CAPTION SECONDS | controls
+// savanto_probe wait TRACKS NAME SECONDS | close | box CAPTION SECONDS | controls | sizes
 //               | drive LETTER UNIXPATH|- | volume arrival|removal LETTER | selector
 // Run in the same Wine prefix as a running Savanto.exe. "wait" waits until
 // its main window lists the iPod NAME in the selector and TRACKS rows in the
@@ -7,10 +7,12 @@
 // window's close box does. "box" waits for a message box titled CAPTION and
 // prints its text, a line feed in it written as \n. "controls" prints
 // whether the selector, the Scan button and the Eject item are enabled (1),
-// or not (0). "drive" defines (with "-" removes) a removable drive through
-// Wine's mount manager; "volume" sends the WM_DEVICECHANGE Windows sends;
-// "selector" prints its items, the selected one starred, and the rows. Only
-// messages that Windows carries between processes are used.
+// or not (0). "sizes" drags the splitter as far left as it goes and prints
+// the first column's width and the bar's. "drive" defines (with "-" removes) a
+// removable drive through Wine's mount manager; "volume" sends the
+// WM_DEVICECHANGE Windows sends; "selector" prints its items, the selected one
+// starred, and the rows. Only messages that Windows carries between processes
+// are used.
 #include "resource.h"
 
 #include <windows.h>
@@ -70,7 +72,7 @@ HWND FindMainWindow() { return FindWindowW(L"#32770", L"Savanto - iPod Backup To
 int Usage()
 {
     fwprintf(stderr, L"usage: savanto_probe wait TRACKS NAME SECONDS | close | box CAPTION SECONDS | controls | "
-                     L"drive LETTER UNIXPATH|- | volume arrival|removal LETTER | selector\n");
+                     L"sizes | drive LETTER UNIXPATH|- | volume arrival|removal LETTER | selector\n");
     return 2;
 }
 
@@ -104,6 +106,23 @@ int Controls()
             IsWindowEnabled(GetDlgItem(main, IDC_SCAN)) ? 1 : 0,
             eject == static_cast<UINT>(-1) ? L"?" : (eject & MF_GRAYED) ? L"0" : L"1");
     return 0;
+}
+
+// The splitter reads the cursor's position itself: the drag sets it first.
+int Sizes()
+{
+    const HWND main = FindMainWindow(), tree = GetDlgItem(main, IDC_PLAYLIST_TREE);
+    RECT t = {}, list = {};
+    GetWindowRect(tree, &t);
+    for (UINT message : {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP}) {
+        SetCursorPos(message == WM_LBUTTONDOWN ? t.right + 1 : t.left, (t.top + t.bottom) / 2);
+        SendMessageTimeoutW(main, message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0, 0, SMTO_BLOCK, 2000, nullptr);
+    }
+    GetWindowRect(tree, &t);
+    GetWindowRect(GetDlgItem(main, IDC_MEDIA_LIST), &list);
+    wprintf(L"column=%d bar=%d\n", static_cast<int>(Ask(GetDlgItem(main, IDC_MEDIA_LIST), LVM_GETCOLUMNWIDTH)),
+            static_cast<int>(list.left - t.right));
+    return main ? 0 : 1;
 }
 
 int Close()
@@ -197,6 +216,8 @@ int wmain(int argc, wchar_t** argv)
         return Close();
     if (command == L"controls" && argc == 2)
         return Controls();
+    if (command == L"sizes" && argc == 2)
+        return Sizes();
     if (command == L"box" && argc == 4)
         return Box(argv[2], static_cast<DWORD>(_wtoi(argv[3])));
     if (command == L"drive" && argc == 4)

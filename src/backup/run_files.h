@@ -1,0 +1,33 @@
+#pragma once
+// The files a completed run leaves beside its copies: which copies exist,
+// what each file holds, and how it replaces an older one.
+#include "backup/library_file.h"
+#include "backup/library_source.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// The folder, this program's version and the time now.
+LibraryFileInfo CurrentLibraryFileInfo(const wchar_t* folder);
+
+// Fills in whether each copy exists as a file, and its size.
+void CheckCopies(std::vector<TrackCopy>& copies);
+
+struct RunFile {
+    const wchar_t* logFormat = nullptr;   // the log line written when it is in place
+    std::wstring path;                    // empty when the path does not fit
+    std::wstring name;                    // what the log names when it does not fit
+    std::string bytes;
+};
+
+// The playlist files (when asked for: one per playlist with an item whose
+// copy exists, named in tree order) and the library file (when asked for).
+std::vector<RunFile> ComposeRunFiles(const LibrarySource& library, const std::vector<TrackCopy>& copies,
+                                     const LibraryFileInfo& info);
+
+// Writes `bytes` under a temporary name and renames it over `path`. On
+// failure returns the reason (error holds the system's code) and leaves
+// neither the temporary file nor a partial `path` behind.
+const wchar_t* WriteFileReplacing(const wchar_t* path, const std::string& bytes, DWORD& error);
