@@ -86,3 +86,4 @@
 // Main window timers
 #define IDT_SYNC_CHECKS      300
 #define IDT_SEARCH           600
+#define IDT_DRIVE_CHANGES    700

@@ -2,6 +2,8 @@
 // Figures only: it asserts nothing. Build x86_64 and run under wine64:
 //   build/x86_64/wine-run build/x86_64/tools/savanto_bench.exe
 #include "backup/copy_job.h"
+#include "backup/copy_progress_dialog.h"
+#include "backup/transfer_log.h"
 #include "backup/run_files.h"
 #include "device/ipod_list.h"
 #include "db/itunesdb.h"
@@ -16,6 +18,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdio>
 #include <cwchar>
 #include <functional>
@@ -382,11 +385,10 @@ void BenchWorkerLoad()
 
 // --- Copy throughput ---------------------------------------------------------
 
-// Runs the copy worker's loop without a dialog; `sleep` false leaves out the
-// 4 ms pause per step, which shows what the chunk work itself costs.
+// Runs the copy worker's loop without a dialog: what the chunk work costs.
 class BenchCopyHost : public CopyJobHost {
 public:
-    BenchCopyHost(const std::wstring& root, bool sleep) : m_root(root), m_sleep(sleep) {}
+    explicit BenchCopyHost(const std::wstring& root) : m_root(root) {}
     bool SourceRoot(wchar_t (&root)[kPathCapacity]) override
     {
         wcscpy(root, m_root.c_str());
@@ -395,11 +397,6 @@ public:
     std::wstring RenamingRule() override { return L"<title>"; }
     DWORD TransferOverwrite() override { return 0; }
     DWORD TickCount() override { return GetTickCount(); }
-    void Sleep(DWORD ms) override
-    {
-        if (m_sleep)
-            ::Sleep(ms);
-    }
     void Log(const wchar_t*) override {}
     void SetOverallProgress(int) override {}
     void SetFileProgress(int) override {}
@@ -411,82 +408,214 @@ public:
 
 private:
     std::wstring m_root;
-    bool m_sleep;
 };
 
-void BenchCopy(const std::wstring& folder)
-{
-    constexpr int kFiles = 8;
-    constexpr DWORD kFileBytes = 4u << 20;
-    const std::wstring source = folder + L"\\copy-src", target = folder + L"\\copy-dst";
-    CreateDirectoryW(source.c_str(), nullptr);
-    CreateDirectoryW(target.c_str(), nullptr);
-    std::vector<std::unique_ptr<TrackEntry>> tracks;
-    ipodgen::Bytes content(kFileBytes);
-    for (int i = 0; i < kFiles; ++i) {
-        for (DWORD b = 0; b < kFileBytes; ++b)
-            content[b] = static_cast<uint8_t>(b * 31 + i);
-        const std::wstring name = L"f" + std::to_wstring(i) + L".mp3";
-        ipodgen::WriteBytes(source + L"\\" + name, content);
-        auto track = std::make_unique<TrackEntry>();
-        track->title.reset(new wchar_t[8]);
-        wcscpy(track->title.get(), (L"t" + std::to_wstring(i)).c_str());
-        const std::wstring location = L":" + name;
-        track->location.reset(new wchar_t[location.size() + 1]);
-        wcscpy(track->location.get(), location.c_str());
-        tracks.push_back(std::move(track));
+// The progress dialog's own host, reading from the benchmark's folders.
+class BenchDialogHost : public DialogCopyHost {
+public:
+    BenchDialogHost(HWND dialog, const std::wstring& root, int& handOvers)
+        : DialogCopyHost(dialog), m_root(root), m_handOvers(handOvers)
+    {
     }
-    const double megabytes = kFiles * static_cast<double>(kFileBytes) / 1e6;
-    const double chunks = kFiles * (kFileBytes / static_cast<double>(kCopyChunkBytes));
+    bool SourceRoot(wchar_t (&root)[kPathCapacity]) override
+    {
+        wcscpy(root, m_root.c_str());
+        return true;
+    }
+    std::wstring RenamingRule() override { return L"<title>"; }
+    DWORD TransferOverwrite() override { return 0; }
+    void ShowRowChecks() override {}
+    void RunReports(const std::function<void()>& reports) override
+    {
+        ++m_handOvers;
+        DialogCopyHost::RunReports(reports);
+    }
 
-    auto runWorker = [&](bool sleep) {
-        CopyJob job;
-        wcscpy(job.destinationFolder, (target + L"\\").c_str());
+private:
+    std::wstring m_root;
+    int& m_handOvers;
+};
+
+struct CopySet {
+    std::wstring source, target;
+    std::vector<std::unique_ptr<TrackEntry>> tracks;
+    std::vector<std::wstring> names;
+    double megabytes = 0;
+
+    std::vector<TrackEntry*> List()
+    {
         std::vector<TrackEntry*> list;
         for (auto& track : tracks)
             list.push_back(track.get());
-        auto host = std::make_unique<BenchCopyHost>(source + L"\\", sleep);
-        CopyJobHost& hostRef = *host;
-        PrepareCopyRun(job, list, std::move(host));
-        const double start = NowMs();
-        RunCopyJob(job, hostRef);
-        return NowMs() - start;
-    };
-    const double workerMs = runWorker(true);
-    const double noSleepMs = runWorker(false);
-    const double copyFileMs = [&] {
-        const double start = NowMs();
-        for (int i = 0; i < kFiles; ++i) {
-            const std::wstring name = L"\\f" + std::to_wstring(i) + L".mp3";
-            CopyFileW((source + name).c_str(), (target + L"\\c" + std::to_wstring(i) + L".mp3").c_str(), FALSE);
-        }
-        return NowMs() - start;
-    }();
-    // What one 4 ms pause really lasts on this system.
-    const double sleepStart = NowMs();
-    for (int i = 0; i < 100; ++i)
-        Sleep(kCopyStepSleepMs);
-    const double sleepMs = (NowMs() - sleepStart) / 100;
-    const double workPerChunkMs = noSleepMs / chunks;
-
-    wprintf(L"copy of %d files, %.1f MB (%.0f chunks of 128 KiB):\n", kFiles, megabytes, chunks);
-    wprintf(L"  copy worker: %.0f ms, %.1f MB/s\n", workerMs, megabytes / (workerMs / 1000));
-    wprintf(L"  copy worker without its 4 ms pauses: %.0f ms, %.1f MB/s (%.3f ms of work per chunk)\n", noSleepMs,
-            megabytes / (noSleepMs / 1000), workPerChunkMs);
-    wprintf(L"  CopyFileW of the same files: %.0f ms, %.1f MB/s\n", copyFileMs, megabytes / (copyFileMs / 1000));
-    wprintf(L"  ceiling of one chunk per step, 128 KiB / (%.2f ms pause + %.3f ms work): %.1f MB/s\n", sleepMs,
-            workPerChunkMs, kCopyChunkBytes / 1e6 / ((sleepMs + workPerChunkMs) / 1000));
-    for (const std::wstring& dir : {source, target}) {
-        WIN32_FIND_DATAW entry;
-        HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &entry);
-        if (find != INVALID_HANDLE_VALUE) {
-            do
-                DeleteFileW((dir + L"\\" + entry.cFileName).c_str());
-            while (FindNextFileW(find, &entry));
-            FindClose(find);
-        }
-        RemoveDirectoryW(dir.c_str());
+        return list;
     }
+    void EmptyTarget() const
+    {
+        for (const std::wstring& name : names)
+            DeleteFileW((target + L"\\" + name).c_str());
+    }
+};
+
+// 205 MB in 141 files of 100 KB to 20 MB, as a music library mixes them.
+void MakeCopySet(const std::wstring& folder, CopySet& set)
+{
+    struct Size {
+        int count;
+        DWORD bytes;
+    };
+    const Size sizes[] = {{6, 20000000}, {10, 5000000}, {25, 1000000}, {100, 100000}};
+    set.source = folder + L"\\copy-src";
+    set.target = folder + L"\\copy-dst";
+    CreateDirectoryW(set.source.c_str(), nullptr);
+    CreateDirectoryW(set.target.c_str(), nullptr);
+    ipodgen::Bytes content;
+    for (const Size& size : sizes) {
+        content.resize(size.bytes);
+        for (int i = 0; i < size.count; ++i) {
+            const int n = static_cast<int>(set.names.size());
+            for (DWORD b = 0; b < size.bytes; ++b)
+                content[b] = static_cast<uint8_t>(b * 31 + n + (b >> 12));
+            const std::wstring name = L"f" + std::to_wstring(n) + L".mp3";
+            ipodgen::WriteBytes(set.source + L"\\" + name, content);
+            auto track = std::make_unique<TrackEntry>();
+            const std::wstring title = L"f" + std::to_wstring(n), location = L":" + name;
+            track->title.reset(new wchar_t[title.size() + 1]);
+            wcscpy(track->title.get(), title.c_str());
+            track->location.reset(new wchar_t[location.size() + 1]);
+            wcscpy(track->location.get(), location.c_str());
+            set.tracks.push_back(std::move(track));
+            set.names.push_back(name);
+            set.megabytes += size.bytes / 1e6;
+        }
+    }
+}
+
+double WorkerCopyMs(CopySet& set, DWORD chunkBytes)
+{
+    set.EmptyTarget();
+    CopyJob job;
+    job.chunkBytes = chunkBytes;
+    wcscpy(job.destinationFolder, (set.target + L"\\").c_str());
+    auto host = std::make_unique<BenchCopyHost>(set.source + L"\\");
+    CopyJobHost& hostRef = *host;
+    PrepareCopyRun(job, set.List(), std::move(host));
+    const double start = NowMs();
+    RunCopyJob(job, hostRef);
+    return NowMs() - start;
+}
+
+double CopyFileMs(CopySet& set)
+{
+    set.EmptyTarget();
+    const double start = NowMs();
+    for (const std::wstring& name : set.names)
+        CopyFileW((set.source + L"\\" + name).c_str(), (set.target + L"\\" + name).c_str(), FALSE);
+    return NowMs() - start;
+}
+
+// Asks the dialog every 5 ms whether it answers, and keeps the worst wait.
+struct ResponseSampler {
+    std::atomic<HWND> dialog{nullptr};
+    std::atomic<bool> stop{false};
+    double worstMs = 0;
+    int samples = 0, timeouts = 0;
+    int handOvers = 0;   // the worker's groups of reports, in the last run
+
+    static DWORD WINAPI Run(LPVOID parameter)
+    {
+        auto& sampler = *static_cast<ResponseSampler*>(parameter);
+        while (!sampler.stop) {
+            const HWND dialog = sampler.dialog;
+            if (dialog && IsWindow(dialog)) {
+                DWORD_PTR result = 0;
+                const double start = NowMs();
+                if (!SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result) && IsWindow(dialog))
+                    ++sampler.timeouts;
+                sampler.worstMs = std::max(sampler.worstMs, NowMs() - start);
+                ++sampler.samples;
+            }
+            Sleep(5);
+        }
+        return 0;
+    }
+};
+
+// The whole run as the program makes it: the progress dialog on this thread,
+// its worker reporting to it, a third thread timing the dialog's answers.
+double DialogCopyMs(CopySet& set, ResponseSampler& sampler)
+{
+    set.EmptyTarget();
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    wcscpy(g_copyJob.destinationFolder, (set.target + L"\\").c_str());
+    CopyDialogSources sources;
+    sources.collectTracks = [&set](std::vector<TrackEntry*>& list) { list = set.List(); };
+    sources.makeHost = [&](HWND dialog) {
+        sampler.dialog = dialog;
+        sampler.handOvers = 0;
+        return std::make_unique<BenchDialogHost>(dialog, set.source + L"\\", sampler.handOvers);
+    };
+    HANDLE thread = CreateThread(nullptr, 0, ResponseSampler::Run, &sampler, 0, nullptr);
+    const double start = NowMs();
+    DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_COPY_PROGRESS), nullptr, CopyProgressDlgProc,
+                    reinterpret_cast<LPARAM>(&sources));
+    const double ms = NowMs() - start;
+    sampler.stop = true;
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    WaitForCopyWorker(g_copyJob);
+    return ms;
+}
+
+void BenchCopy(const std::wstring& folder)
+{
+    CopySet set;
+    MakeCopySet(folder, set);
+    // The log the dialog opens goes to the current folder: the benchmark's.
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    SetCurrentDirectoryW(folder.c_str());
+
+    const DWORD chunkSizes[] = {128u << 10, 512u << 10, 1u << 20};
+    std::array<double, 3> workerMs;
+    workerMs.fill(1e300);
+    double copyFileMs = 1e300;
+    CopyFileMs(set);   // warms the cache for both
+    for (int run = 0; run < kRuns; ++run) {
+        for (size_t i = 0; i < workerMs.size(); ++i)
+            workerMs[i] = std::min(workerMs[i], WorkerCopyMs(set, chunkSizes[i]));
+        copyFileMs = std::min(copyFileMs, CopyFileMs(set));
+    }
+    // The worst answer of every run counts; the best run's time.
+    ResponseSampler sampler;
+    double dialogMs = 1e300;
+    for (int run = 0; run < kRuns; ++run) {
+        sampler.stop = false;
+        dialogMs = std::min(dialogMs, DialogCopyMs(set, sampler));
+    }
+
+    auto rate = [&](double ms) { return set.megabytes / (ms / 1000); };
+    wprintf(L"copy of %zu files of 100 KB to 20 MB, %.1f MB, folder to folder on one drive, best of %d runs:\n",
+            set.names.size(), set.megabytes, kRuns);
+    wprintf(L"  CopyFileW: %.0f ms, %.0f MB/s\n", copyFileMs, rate(copyFileMs));
+    for (size_t i = 0; i < workerMs.size(); ++i)
+        wprintf(L"  copy worker, %4lu KiB chunks%ls: %.0f ms, %.0f MB/s, %.2f of CopyFileW\n", chunkSizes[i] >> 10,
+                chunkSizes[i] == kCopyChunkBytes ? L" (the program's)" : L"                 ", workerMs[i],
+                rate(workerMs[i]), copyFileMs / workerMs[i]);
+    wprintf(L"  the program's run with its progress dialog: %.0f ms, %.0f MB/s, %.2f of CopyFileW\n",
+            dialogMs, rate(dialogMs), copyFileMs / dialogMs);
+    wprintf(L"  its worker's reports reached the dialog in %d hand-overs per run\n", sampler.handOvers);
+    wprintf(L"  the dialog's answer to WM_NULL during these runs: worst %.1f ms over %d samples, %d timeouts\n",
+            sampler.worstMs, sampler.samples, sampler.timeouts);
+
+    SetCurrentDirectoryW(previous);
+    DeleteFileW((folder + L"\\" + kTransferLogFileName).c_str());
+    for (const std::wstring& name : set.names) {
+        DeleteFileW((set.source + L"\\" + name).c_str());
+        DeleteFileW((set.target + L"\\" + name).c_str());
+    }
+    RemoveDirectoryW(set.source.c_str());
+    RemoveDirectoryW(set.target.c_str());
 }
 
 // The same database read the way a newer iPod keeps it (iTunesCDB beside a
@@ -592,10 +721,16 @@ void BenchRunFiles(const std::wstring& folder, const std::wstring& dbPath)
 
 }  // namespace
 
-int wmain()
+// "copy" as the only argument runs the copy figures alone.
+int wmain(int argc, wchar_t** argv)
 {
     setvbuf(stdout, nullptr, _IONBF, 0);   // each figure as soon as it is measured
     const std::wstring folder = TempFolder();
+    if (argc == 2 && wcscmp(argv[1], L"copy") == 0) {
+        BenchCopy(folder);
+        RemoveDirectoryW(folder.c_str());
+        return 0;
+    }
     const std::wstring dbPath = folder + L"\\iTunesDB";
     auto tracks = ipodgen::SampleTracks(kTracks);
     const ipodgen::Bytes db = ipodgen::SampleDatabase(tracks, ipodgen::SamplePlaylists(tracks));

@@ -42,6 +42,11 @@ bool ElapsedDisplayDue(DWORD elapsedMs, DWORD lastShownMs)
     return static_cast<DWORD>(elapsedMs - lastShownMs) >= kElapsedRefreshMs;
 }
 
+bool ProgressDisplayDue(DWORD now, DWORD lastShown)
+{
+    return static_cast<DWORD>(now - lastShown) >= kProgressRefreshMs;
+}
+
 std::wstring FormatItemCounter(int number, int count)
 {
     wchar_t text[32];
@@ -174,7 +179,9 @@ bool WaitAnsweringSentMessages(HANDLE handle, DWORD timeoutMs)
     }
 }
 
-CopyJob::CopyJob() : lock(CreateMutexW(nullptr, FALSE, nullptr)) {}
+CopyJob::CopyJob() : lock(CreateMutexW(nullptr, FALSE, nullptr)), wake(CreateEventW(nullptr, FALSE, FALSE, nullptr))
+{
+}
 
 CopyJobLock::CopyJobLock(CopyJob& job) : m_job(job) { WaitForSingleObject(job.lock.Get(), INFINITE); }
 
@@ -192,12 +199,13 @@ namespace {
 
 // Runs `report` unless the run was cancelled; the lock keeps a cancel (and
 // with it the dialog's end and the log's close) from slipping in between.
+// The host runs the whole report in one go, where the dialog lives.
 template <class Report>
-void ReportUnlessCancelled(CopyJob& job, Report&& report)
+void ReportUnlessCancelled(CopyJob& job, CopyJobHost& host, Report&& report)
 {
     CopyJobLock guard(job);
     if (!job.cancelled)
-        report();
+        host.RunReports(report);
 }
 
 void UntickRun(CopyJob& job)
@@ -241,11 +249,13 @@ void PrepareCopyRun(CopyJob& job, std::vector<TrackEntry*> tracks, std::unique_p
     job.outcomes.assign(job.copyList.size(), CopyOutcome::NotReached);
     job.paused = 0;
     job.cancelled = 0;
+    job.sourceRemoved = 0;
     job.itemCount = static_cast<int32_t>(std::min<size_t>(job.copyList.size(), INT32_MAX));
     job.position = 0;
     job.currentItem.reset();
     job.runEnded = false;
     job.host = std::move(host);
+    ResetEvent(job.wake.Get());
 }
 
 bool StartCopyWorker(CopyJob& job)
@@ -260,12 +270,28 @@ bool StartCopyWorker(CopyJob& job)
     return true;
 }
 
+bool ToggleCopyPause(CopyJob& job)
+{
+    const bool paused = (job.paused ^= 1u) != 0;
+    SetEvent(job.wake.Get());
+    return paused;
+}
+
+bool CopyRunActive(CopyJob& job)
+{
+    if (!job.workerThread.Get())
+        return false;
+    CopyJobUiLock guard(job);
+    return !job.runEnded;
+}
+
 void CancelCopyRun(CopyJob& job)
 {
     CopyJobUiLock guard(job);
     if (job.runEnded || job.cancelled)
         return;
     job.cancelled = 1;
+    SetEvent(job.wake.Get());   // a paused worker ends now, not at its next wake-up
     // The worker will not touch the tracks again; the user interface can be
     // used (and the library reloaded) before it has finished its last step.
     UntickRun(job);
@@ -290,6 +316,7 @@ bool FailedRunOf(CopyJob& job, FailedRunReport& report)
     report.failed = static_cast<int>(std::count(job.outcomes.begin(), job.outcomes.end(), CopyOutcome::Failed));
     report.items = job.itemCount;
     report.diskFull = job.diskFull;
+    report.ipodRemoved = job.sourceRemoved != 0;
     return job.runEnded && !job.cancelled && report.failed > 0;
 }
 
@@ -370,13 +397,33 @@ const wchar_t* OpenItemFiles(CopyItem& item, const wchar_t* source, DWORD& error
     return nullptr;
 }
 
+// Moves the file bar when its value changed and, unless `always`, when the
+// last move is old enough.
+void ShowFileProgress(CopyJob& job, CopyJobHost& host, int value, bool always)
+{
+    const DWORD now = host.TickCount();
+    if (value == job.fileProgressShown || (!always && !ProgressDisplayDue(now, job.lastProgressShown)))
+        return;
+    job.fileProgressShown = value;
+    job.lastProgressShown = now;
+    ReportUnlessCancelled(job, host, [&] { host.SetFileProgress(value); });
+}
+
+// The bar always shows where the item ended.
+void ShowItemEnd(CopyJob& job, CopyJobHost& host)
+{
+    const CopyItem& item = *job.currentItem;
+    ShowFileProgress(job, host, FileProgressValue(item.sourceSize, item.bytesCopied), true);
+}
+
 // Ends the current item without keeping its file; the run goes on.
 void FailCurrentItem(CopyJob& job, CopyJobHost& host, const wchar_t* reason, DWORD error)
 {
+    ShowItemEnd(job, host);
     const std::wstring line = FailureLine(job.currentItem->destinationPath, reason, error);
     job.currentItem.reset();
     EndFailedItem(job, error);
-    ReportUnlessCancelled(job, [&] { host.Log(line.c_str()); });
+    ReportUnlessCancelled(job, host, [&] { host.Log(line.c_str()); });
 }
 
 void CompleteCurrentItem(CopyJob& job, CopyJobHost& host)
@@ -390,13 +437,16 @@ void CompleteCurrentItem(CopyJob& job, CopyJobHost& host)
         return;
     }
     item.complete = true;
+    ShowItemEnd(job, host);
     job.currentItem.reset();
     EndItem(job, CopyOutcome::Copied);
 }
 
 void ReportItemStart(CopyJob& job, CopyJobHost& host, const ItemPlan& plan, const std::vector<std::wstring>& lines)
 {
-    ReportUnlessCancelled(job, [&] {
+    job.fileProgressShown = 0;
+    job.lastProgressShown = host.TickCount();
+    ReportUnlessCancelled(job, host, [&] {
         for (const std::wstring& line : lines)
             host.Log(line.c_str());
         host.SetOverallProgress(job.position);
@@ -452,7 +502,7 @@ void CopyNextChunk(CopyJob& job, CopyJobHost& host, BYTE* chunk)
 {
     CopyItem& item = *job.currentItem;
     DWORD read = 0;
-    if (!ReadFile(item.source.Get(), chunk, kCopyChunkBytes, &read, nullptr)) {
+    if (!ReadFile(item.source.Get(), chunk, job.chunkBytes, &read, nullptr)) {
         FailCurrentItem(job, host, L"read error", GetLastError());
         return;
     }
@@ -467,10 +517,10 @@ void CopyNextChunk(CopyJob& job, CopyJobHost& host, BYTE* chunk)
         return;
     }
     item.bytesCopied += read;
-    const int progress = FileProgressValue(item.sourceSize, item.bytesCopied);
-    ReportUnlessCancelled(job, [&] { host.SetFileProgress(progress); });
-    if (read < kCopyChunkBytes)
+    if (read < job.chunkBytes)
         CompleteCurrentItem(job, host);
+    else
+        ShowFileProgress(job, host, FileProgressValue(item.sourceSize, item.bytesCopied), false);
 }
 
 void FinishCopyRun(CopyJob& job, CopyJobHost& host)
@@ -483,6 +533,7 @@ void FinishCopyRun(CopyJob& job, CopyJobHost& host)
     job.copyList.clear();
     job.library = LibrarySource();
     job.names.reset();
+    host.SetOverallProgress(job.position);   // the bar ends full, however fast the last items went
     host.ShowRowChecks();
     host.CloseDialog();
 }
@@ -494,7 +545,7 @@ void UpdateElapsedTime(CopyJob& job, CopyJobHost& host)
         return;
     job.lastElapsedShown = elapsed;
     const std::wstring text = FormatElapsedTime(elapsed);
-    ReportUnlessCancelled(job, [&] { host.SetElapsedText(text.c_str()); });
+    ReportUnlessCancelled(job, host, [&] { host.SetElapsedText(text.c_str()); });
 }
 
 std::vector<TrackCopy> FormTrackCopies(const DestinationNames& names, const std::vector<const TrackEntry*>& tracks)
@@ -562,24 +613,26 @@ void WriteRunFiles(CopyJob& job, CopyJobHost& host)
         if (job.cancelled)
             return;
         const std::wstring line = WriteRunFile(file);
-        ReportUnlessCancelled(job, [&] { host.Log(line.c_str()); });
+        ReportUnlessCancelled(job, host, [&] { host.Log(line.c_str()); });
     }
 }
 
 void RunCopyJob(CopyJob& job, CopyJobHost& host)
 {
-    std::vector<BYTE> chunk(kCopyChunkBytes);
+    std::vector<BYTE> chunk(job.chunkBytes);
     job.startTick = host.TickCount();
     job.lastElapsedShown = 0;
     while (job.position < job.itemCount && !job.cancelled) {
         if (!job.currentItem)
             StartNextItem(job, host);
-        else if (!job.paused)
+        else if (job.paused)
+            host.WaitWhilePaused(job.wake.Get(), kPausedWaitMs);
+        else
             CopyNextChunk(job, host, chunk.data());
         if (job.cancelled)
             break;
         UpdateElapsedTime(job, host);
-        host.Sleep(kCopyStepSleepMs);
+        host.AfterStep();
     }
     job.currentItem.reset();   // after a cancel: closes the files, removes the partial one
     WriteRunFiles(job, host);

@@ -26,7 +26,13 @@ DWORD DialogCopyHost::TransferOverwrite() { return g_settings.TransferOverwrite;
 
 DWORD DialogCopyHost::TickCount() { return GetTickCount(); }
 
-void DialogCopyHost::Sleep(DWORD milliseconds) { ::Sleep(milliseconds); }
+void DialogCopyHost::RunReports(const std::function<void()>& reports)
+{
+    // One cross-thread call for the group; should the hand-over fail, the
+    // reports still run, each its own call.
+    if (!m_dialogThread.Run([&reports] { reports(); }))
+        reports();
+}
 
 void DialogCopyHost::Log(const wchar_t* line) { g_log.Write(L"%ls", line); }
 
@@ -55,11 +61,10 @@ void DialogCopyHost::ShowRowChecks()
 
 void DialogCopyHost::CloseDialog()
 {
-    // EndDialog belongs to the dialog's own thread, which is the views'
-    // thread: called from the worker it leaves the main window inactive, its
-    // shortcuts dead until it is clicked.
+    // EndDialog belongs to the dialog's own thread: called from the worker it
+    // leaves the main window inactive, its shortcuts dead until it is clicked.
     const HWND dialog = m_dialog;
-    if (!g_pLibrary || !g_pLibrary->RunOnViewThread([dialog] { EndDialog(dialog, 0); }))
+    if (!m_dialogThread.Run([dialog] { EndDialog(dialog, 0); }))
         EndDialog(dialog, 0);
 }
 
@@ -128,7 +133,7 @@ INT_PTR OnInitDialog(HWND dialog, const CopyDialogSources* sources)
 
 void OnPause(HWND dialog)
 {
-    const bool paused = (g_copyJob.paused ^= 1u) != 0;
+    const bool paused = ToggleCopyPause(g_copyJob);
     SetDlgItemTextW(dialog, IDC_PAUSE, paused ? L"Resume" : L"Pause");
     SetWindowTextW(dialog, paused ? kTitlePaused : kTitleRunning);
 }

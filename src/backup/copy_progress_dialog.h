@@ -3,6 +3,7 @@
 // copy job; Pause holds the run between chunks; Cancel, Esc and the close box
 // end it at once with 1; the worker ends it with 0 after the last item.
 #include "backup/copy_job.h"
+#include "library/view_thread.h"
 
 #include <windows.h>
 
@@ -14,13 +15,14 @@
 // list and counts, the selected iPod, the settings and the transfer log.
 class DialogCopyHost : public CopyJobHost {
 public:
-    explicit DialogCopyHost(HWND dialog) : m_dialog(dialog) {}
+    // Made on the dialog's thread, which then runs the reports.
+    explicit DialogCopyHost(HWND dialog) : m_dialog(dialog) { m_dialogThread.Bind(); }
 
     bool SourceRoot(wchar_t (&root)[kPathCapacity]) override;
     std::wstring RenamingRule() override;
     DWORD TransferOverwrite() override;
     DWORD TickCount() override;
-    void Sleep(DWORD milliseconds) override;
+    void RunReports(const std::function<void()>& reports) override;
 
     void Log(const wchar_t* line) override;
     void SetOverallProgress(int position) override;
@@ -36,6 +38,7 @@ protected:
 
 private:
     HWND m_dialog;
+    CViewThread m_dialogThread;
 };
 
 // What the dialog takes from the program when its parameter is 0; tests pass

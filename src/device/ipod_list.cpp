@@ -190,6 +190,69 @@ const wchar_t* CIpodList::GetSelectedName() const
     return entry ? entry->name.get() : nullptr;
 }
 
+int CIpodList::IndexOf(wchar_t letter) const
+{
+    for (size_t i = 0; i < m_entries.size(); ++i) {
+        if (m_entries[i]->root[0] == letter)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+wchar_t CIpodList::SelectedLetter() const
+{
+    const wchar_t* root = GetSelectedRoot();
+    return root ? root[0] : L'\0';
+}
+
+void CIpodList::SelectLetter(wchar_t letter)
+{
+    if (m_selector)
+        SendMessageW(m_selector, CB_SETCURSEL, static_cast<WPARAM>(IndexOf(letter)), 0);
+}
+
+bool CIpodList::Insert(std::unique_ptr<IpodEntry> entry)
+{
+    int32_t expected = 0;
+    if (!entry || IndexOf(entry->root[0]) >= 0 || !m_scanGuard.compare_exchange_strong(expected, 1))
+        return false;
+    const wchar_t selected = SelectedLetter();
+    const auto place = std::find_if(m_entries.begin(), m_entries.end(),
+                                    [&](const auto& listed) { return listed->root[0] > entry->root[0]; });
+    const auto index = static_cast<WPARAM>(place - m_entries.begin());
+    const IpodEntry& added = **m_entries.insert(place, std::move(entry));
+    if (m_selector) {
+        const wchar_t* text = added.name ? added.name.get() : added.root;
+        SendMessageW(m_selector, CB_INSERTSTRING, index, reinterpret_cast<LPARAM>(text));
+        SelectLetter(selected);
+    }
+    m_scanGuard = 0;
+    return true;
+}
+
+bool CIpodList::Remove(wchar_t letter)
+{
+    const int index = IndexOf(letter);
+    int32_t expected = 0;
+    if (index < 0 || !m_scanGuard.compare_exchange_strong(expected, 1))
+        return false;
+    const wchar_t selected = SelectedLetter();
+    if (m_selector)
+        SendMessageW(m_selector, CB_DELETESTRING, static_cast<WPARAM>(index), 0);
+    m_entries.erase(m_entries.begin() + index);
+    SelectLetter(selected);
+    m_scanGuard = 0;
+    return true;
+}
+
+bool CIpodList::Select(wchar_t letter)
+{
+    if (IndexOf(letter) < 0)
+        return false;
+    SelectLetter(letter);
+    return true;
+}
+
 const wchar_t* StaticDriveRoot(wchar_t letter)
 {
     if (letter >= L'a' && letter <= L'z')

@@ -28,6 +28,15 @@ public:
     // drops: once it has, another scan may replace the entries.
     int32_t Scan(wchar_t* firstLetter = nullptr);
     const wchar_t* GetSelectedRoot() const;   // valid until the next scan
+    // For drives that come and go between scans. Each takes the scan guard
+    // and gives up (false) while a scan holds it; the selection stays on the
+    // iPod it named, or on none when that one was removed.
+    // Adds `entry` in drive-letter order unless its drive is listed already.
+    bool Insert(std::unique_ptr<IpodEntry> entry);
+    // Drops the iPod on `letter`; false when none is listed there.
+    bool Remove(wchar_t letter);
+    // Selects the iPod on `letter`; false when none is listed there.
+    bool Select(wchar_t letter);
     const wchar_t* GetSelectedName() const;   // the same; null when the iPod has no name
     const std::vector<std::unique_ptr<IpodEntry>>& Entries() const { return m_entries; }
 
@@ -38,6 +47,9 @@ public:
 private:
     void EmptySelector();
     void FillSelector();
+    int IndexOf(wchar_t letter) const;   // -1 when not listed
+    wchar_t SelectedLetter() const;      // 0 when none is selected
+    void SelectLetter(wchar_t letter);   // none when it is not listed
     const IpodEntry* SelectedEntry() const;
 
     std::vector<std::unique_ptr<IpodEntry>> m_entries;

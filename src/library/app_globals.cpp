@@ -8,3 +8,4 @@ CMediaLibrary* g_pLibrary = nullptr;
 std::atomic<int32_t> g_busy{0};
 std::atomic<int32_t> g_ejecting{0};
 SIZE g_minTrackSize = {0, 0};
+std::atomic<wchar_t> g_loadedDrive{0};

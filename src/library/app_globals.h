@@ -19,6 +19,9 @@ extern std::atomic<int32_t> g_busy;  // 1 while a scan or load worker runs
 // eject clears when it ends.
 extern std::atomic<int32_t> g_ejecting;
 extern SIZE g_minTrackSize;          // the main window's smallest outer size
+// The drive letter of the iPod whose database the library holds, 0 when the
+// library holds none: set by LoadIpodDatabase, cleared by EmptyLibrary.
+extern std::atomic<wchar_t> g_loadedDrive;
 
 // A worker may rebuild the media library: a scan or load runs, or an eject.
 // The main window's handlers that read or change the library refuse to while

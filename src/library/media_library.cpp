@@ -315,6 +315,7 @@ void LoadIpodDatabase(const wchar_t* root)
     SetStatusText(2, L"Getting iPod information");
     CMediaLibrary& library = *g_pLibrary;
     library.RunOnViewThread([&] { library.Clear(); });
+    g_loadedDrive = root[0];   // drive roots are upper case throughout
     LoadedDatabase database = ReadDatabase(path);
     library.RunOnViewThread([&] {
         library.Adopt(std::move(database));
@@ -333,4 +334,5 @@ void EmptyLibrary()
         library.Refresh();
         UpdateStatusCounts();
     });
+    g_loadedDrive = 0;
 }

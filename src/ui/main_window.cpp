@@ -11,6 +11,7 @@
 #include "settings/preferences_dialog.h"
 #include "settings/settings.h"
 #include "ui/about_dialog.h"
+#include "ui/device_events.h"
 #include "ui/dpi_change.h"
 #include "ui/list_commands.h"
 #include "ui/main_parts.h"
@@ -312,6 +313,8 @@ INT_PTR OnTimer(HWND window, UINT_PTR timer)
         OnSearchTimer(window);
     else if (timer == IDT_SYNC_CHECKS)
         OnSyncChecksExpired(window);
+    else if (timer == IDT_DRIVE_CHANGES)
+        ApplyDriveChangesWhenIdle(window);
     return TRUE;
 }
 
@@ -354,6 +357,8 @@ INT_PTR CALLBACK MainDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return OnNotify(window, *reinterpret_cast<const NMHDR*>(lParam));
     case WM_TIMER:
         return OnTimer(window, wParam);
+    case WM_DEVICECHANGE:
+        return OnDeviceChange(window, wParam, lParam);
     default:
         return FALSE;
     }

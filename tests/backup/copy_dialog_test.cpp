@@ -42,9 +42,9 @@ struct Gates {
     Event planning;           // the worker is preparing its first item
     Event planGo;             // ... and may go on
     bool holdPlan = false;
-    Event inCounterReport;    // the worker holds the lock in a report
-    Event counterGo;
-    bool holdCounter = false;
+    Event inReport;           // the worker holds the lock, about to hand over its first report
+    Event reportGo;
+    bool holdReport = false;
     int rowClears = 0;
 };
 
@@ -66,14 +66,15 @@ public:
         return L"<title>";
     }
     DWORD TransferOverwrite() override { return 0; }
-    void Sleep(DWORD) override { m_gates.run.Wait(); }
-    void SetCounterText(const wchar_t* text) override
+    void AfterStep() override { m_gates.run.Wait(); }
+    void RunReports(const std::function<void()>& reports) override
     {
-        if (m_gates.holdCounter) {
-            m_gates.inCounterReport.Set();
-            m_gates.counterGo.Wait();
+        if (m_gates.holdReport) {
+            m_gates.holdReport = false;
+            m_gates.inReport.Set();
+            m_gates.reportGo.Wait();
         }
-        DialogCopyHost::SetCounterText(text);
+        DialogCopyHost::RunReports(reports);
     }
     void ShowRowChecks() override { ++m_gates.rowClears; }
 
@@ -128,7 +129,7 @@ protected:
     {
         gates.run.Set();
         gates.planGo.Set();
-        gates.counterGo.Set();
+        gates.reportGo.Set();
         WaitForCopyWorker(g_copyJob);
         SetCurrentDirectoryW(previousDirectory);
     }
@@ -265,15 +266,15 @@ TEST_F(CopyDialogTest, EscapeAndTheCloseBoxCancelToo)
 TEST_F(CopyDialogTest, CancelWhileTheWorkerReportsNeitherHangsNorLosesTheLine)
 {
     AddTrack(L"one", 10);
-    gates.holdCounter = true;
+    gates.holdReport = true;
     gates.run.Set();
     const INT_PTR result = RunDialog([&](HWND dialog) {
-        gates.inCounterReport.Wait();
-        // The worker holds the lock and is about to send to the dialog; the
-        // cancel must answer those messages while it waits for the lock.
+        gates.inReport.Wait();
+        // The worker holds the lock and is about to hand its reports to the
+        // dialog's thread; the cancel must answer that while it waits for the lock.
         PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
         ::Sleep(50);
-        gates.counterGo.Set();
+        gates.reportGo.Set();
     });
     EXPECT_EQ(result, 1);
     WaitForCopyWorker(g_copyJob);

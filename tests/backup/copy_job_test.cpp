@@ -128,11 +128,12 @@ TEST_F(CopyJobTest, ThreeChunkFileShowsEveryProgressValue)
     ASSERT_TRUE(ReadBytes(Destination(3, L"Song"), copied));
     EXPECT_EQ(copied, sources[0]);
     EXPECT_EQ(host->file, (std::vector<int>{0, 436, 873, 1000}));
-    EXPECT_EQ(host->overall, std::vector<int>{0});
+    EXPECT_EQ(host->overall, (std::vector<int>{0, 1}));   // at the start and at the run's end
     EXPECT_EQ(host->log, std::vector<std::wstring>{L"copying: " + Destination(3, L"Song")});
     EXPECT_EQ(host->counters, std::vector<std::wstring>{L"1 of 1"});
     EXPECT_EQ(host->names, std::vector<std::wstring>{L"Copying: Artist - Album\\3 - Song"});
-    EXPECT_EQ(host->sleeps, 4);   // preparation, then three chunks
+    EXPECT_EQ(host->steps, 4);   // preparation, then three chunks
+    EXPECT_EQ(host->pausedWaits, 0);
     EXPECT_EQ(host->dialogCloses, 1);
     EXPECT_EQ(host->rowClears, 1);
     EXPECT_TRUE(AllUnticked());
@@ -145,7 +146,7 @@ TEST_F(CopyJobTest, ExactMultipleOfTheChunkEndsOnTheThirdRead)
     AddTrack(1, L"Even", 262144);
     const std::wstring destination = Destination(1, L"Even");
     std::vector<bool> finalFileAfterStep;
-    host->onSleep = [&](int) { finalFileAfterStep.push_back(Exists(destination)); };
+    host->onStep = [&](int) { finalFileAfterStep.push_back(Exists(destination)); };
     Run();
     EXPECT_EQ(host->file, (std::vector<int>{0, 500, 1000}));
     // Two full chunks reach 1000; only the third read, which returns nothing,
@@ -180,7 +181,7 @@ TEST_F(CopyJobTest, ExistingFileIsSkippedOrOverwrittenAsTheSettingSays)
     ASSERT_TRUE(ReadBytes(destination, content));
     EXPECT_EQ(content, previous);
     EXPECT_EQ(host->log, std::vector<std::wstring>{L"ignore: " + destination});
-    EXPECT_EQ(host->overall, std::vector<int>{1});   // the skipped item counts as done
+    EXPECT_EQ(host->overall, (std::vector<int>{1, 1}));   // the skipped item counts as done
     EXPECT_EQ(host->names, std::vector<std::wstring>{L"Copying: Artist - Album\\1 - Old"});
 
     tracks[0]->isChecked = 1;
@@ -232,7 +233,7 @@ TEST_F(CopyJobTest, MissingSourceIsLoggedAsFailedAndTheRunGoesOn)
     EXPECT_FALSE(Exists(Destination(1, L"Gone")));
     EXPECT_FALSE(Exists(Destination(1, L"Gone") + L".part"));
     EXPECT_TRUE(Exists(Destination(2, L"Here")));
-    EXPECT_EQ(host->overall, (std::vector<int>{1, 1}));
+    EXPECT_EQ(host->overall, (std::vector<int>{1, 1, 2}));
     EXPECT_EQ(1u, tracks[0]->isChecked);   // failed: still ticked for the next run
     EXPECT_EQ(0u, tracks[1]->isChecked);
 }
@@ -262,14 +263,14 @@ TEST_F(CopyJobTest, CountersWhileTheMiddleItemIsSkipped)
     ASSERT_TRUE(WriteBytes(Destination(2, L"B"), Pattern(3, 3)));
     Run();
     EXPECT_EQ(host->counters, (std::vector<std::wstring>{L"1 of 3", L"2 of 3", L"3 of 3"}));
-    EXPECT_EQ(host->overall, (std::vector<int>{0, 2, 2}));
+    EXPECT_EQ(host->overall, (std::vector<int>{0, 2, 2, 3}));
     EXPECT_EQ(host->log[1], L"ignore: " + Destination(2, L"B"));
 }
 
 TEST_F(CopyJobTest, EmptyListClosesTheDialogAtOnce)
 {
     Run();
-    EXPECT_EQ(host->sleeps, 0);
+    EXPECT_EQ(host->steps, 0);
     EXPECT_EQ(host->dialogCloses, 1);
     EXPECT_EQ(host->rowClears, 1);
     EXPECT_TRUE(host->log.empty());
@@ -282,7 +283,7 @@ TEST_F(CopyJobTest, CancelMidFileLeavesNoPartialFileAndUnticksEverything)
     AddTrack(3, L"Neither", 100);
     size_t reportsAtCancel = 0;
     bool partialWhileCopying = false;
-    host->onSleep = [&](int step) {
+    host->onStep = [&](int step) {
         if (step == 3) {   // two chunks written
             partialWhileCopying = Exists(Destination(1, L"Long") + L".part");
             CancelCopyRun(job);
@@ -298,7 +299,7 @@ TEST_F(CopyJobTest, CancelMidFileLeavesNoPartialFileAndUnticksEverything)
     EXPECT_EQ(host->reports, reportsAtCancel);   // nothing reached the dialog or log after
     EXPECT_EQ(host->dialogCloses, 0);         // the dialog closed itself
     EXPECT_EQ(host->log, std::vector<std::wstring>{L"copying: " + Destination(1, L"Long")});
-    EXPECT_EQ(host->sleeps, 3);
+    EXPECT_EQ(host->steps, 3);
 }
 
 TEST_F(CopyJobTest, CancelWhileAnItemIsPreparedWritesNothingMore)
@@ -321,12 +322,12 @@ TEST_F(CopyJobTest, CancelWhileAnItemIsPreparedWritesNothingMore)
 TEST_F(CopyJobTest, PauseDuringPreparationHoldsTheFirstChunk)
 {
     AddTrack(1, L"Held", 200000);
-    host->clockStepPerSleep = 400;
+    host->clockPerStep = 400;
     int stepOfPause = 0;
     size_t fileReportsWhilePaused = 0;
     bool partOpenWhilePaused = false;
     host->onLog = [&](const wchar_t*) { job.paused = 1; };
-    host->onSleep = [&](int step) {
+    host->onStep = [&](int step) {
         if (job.paused && !stepOfPause)
             stepOfPause = step;
         if (step == 6) {
@@ -337,6 +338,7 @@ TEST_F(CopyJobTest, PauseDuringPreparationHoldsTheFirstChunk)
     };
     Run();
     EXPECT_EQ(stepOfPause, 1);
+    EXPECT_EQ(host->pausedWaits, 5);         // steps 2 to 6 wait instead of spinning
     EXPECT_EQ(fileReportsWhilePaused, 1u);   // only the 0 of the preparation
     EXPECT_TRUE(partOpenWhilePaused);        // files open, log line written
     EXPECT_EQ(host->file, (std::vector<int>{0, 655, 1000}));
@@ -345,6 +347,44 @@ TEST_F(CopyJobTest, PauseDuringPreparationHoldsTheFirstChunk)
     std::vector<BYTE> copied;
     ASSERT_TRUE(ReadBytes(Destination(1, L"Held"), copied));
     EXPECT_EQ(copied, sources[0]);
+}
+
+// Within an item the bar moves at most every 50 ms of the run's clock, and
+// always to the item's last value; a run of the program's own chunk size
+// ends its items on the same values.
+TEST_F(CopyJobTest, FileBarMovesAtMostEveryFiftyMillisecondsAndAlwaysAtTheItemsEnd)
+{
+    struct Case {
+        const char* name;
+        DWORD chunkBytes, clockPerStep;
+        size_t size;
+        std::vector<int> file;
+    };
+    const DWORD chunk = kTestChunkBytes;
+    const Case cases[] = {
+        {"every step due", chunk, 50, 4 * chunk + 1, {0, 249, 499, 749, 999, 1000}},
+        {"every second step due, ending at 999", chunk, 25, 6 * chunk + 1, {0, 333, 666, 999}},
+        {"none due before the end", chunk, 10, 3 * chunk, {0, 1000}},
+        {"the program's chunk", kCopyChunkBytes, 50, 2 * kCopyChunkBytes + 7, {0, 499, 999, 1000}},
+        {"the program's chunk, fast", kCopyChunkBytes, 1, 2 * kCopyChunkBytes + 7, {0, 1000}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        tracks.clear();
+        sources.clear();
+        AddTrack(1, L"Bar", c.size);
+        host->overwrite = 0;
+        host->clockPerStep = c.clockPerStep;
+        host->file.clear();
+        job.chunkBytes = c.chunkBytes;
+        ownedHost = std::make_unique<RecordingHost>(*host);
+        host = ownedHost.get();
+        Run();
+        EXPECT_EQ(c.file, host->file);
+        std::vector<BYTE> copied;
+        ASSERT_TRUE(ReadBytes(Destination(1, L"Bar"), copied));
+        EXPECT_EQ(sources[0], copied);
+    }
 }
 
 // A path that would pass 254 units (so that its ".part" name still fits) is shortened.
@@ -359,7 +399,6 @@ TEST_F(CopyJobTest, LongPathsAreShortened)
     ASSERT_TRUE(ReadBytes(destination, copied));
     EXPECT_EQ(copied, sources[0]);
     EXPECT_EQ(host->log, std::vector<std::wstring>{L"copying: " + destination});
-
 }
 
 TEST_F(CopyJobTest, NoSelectedIpodFailsEachItem)
@@ -387,7 +426,7 @@ TEST_F(CopyJobTest, FailedWriteIsLoggedAndLeavesNoFile)
     AddTrack(1, L"Full disk", 400000);
     AddTrack(2, L"Next", 10);
     const std::wstring destination = Destination(1, L"Full disk");
-    host->onSleep = [&](int step) {
+    host->onStep = [&](int step) {
         if (step == 2)
             job.currentItem->destination.Reset(OpenWithout(destination + L".part", GENERIC_READ));
     };
@@ -415,7 +454,7 @@ TEST_F(CopyJobTest, FailedReadIsNotTakenForTheEndOfTheFile)
     CreateDirectoryPath((backup.Path() + L"\\Artist - Album\\").c_str());
     const std::vector<BYTE> earlierBackup = Pattern(400000, 77);
     ASSERT_TRUE(WriteBytes(destination, earlierBackup));
-    host->onSleep = [&](int step) {
+    host->onStep = [&](int step) {
         if (step == 2)
             job.currentItem->source.Reset(OpenWithout(ipod.Path() + L"\\Music\\T0.mp3", GENERIC_WRITE));
     };

@@ -59,20 +59,23 @@ inline bool ReadBytes(const std::wstring& path, std::vector<BYTE>& bytes) { retu
 
 inline bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// The tests' files are sized in chunks of 128 KiB: small files, many steps.
+constexpr DWORD kTestChunkBytes = 131072;
+
 class RecordingHost : public CopyJobHost {
 public:
     std::wstring root;   // with its trailing backslash
     std::wstring rule = L"<artist> - <album>\\<track> - <title>";
     DWORD overwrite = 1;
     DWORD clock = 0;
-    DWORD clockStepPerSleep = 4;
+    DWORD clockPerStep = kProgressRefreshMs;   // every chunk's progress is shown
 
     std::vector<std::wstring> log, counters, names, elapsed;
     std::vector<int> overall, file;
-    int sleeps = 0, rowClears = 0, dialogCloses = 0;
+    int steps = 0, pausedWaits = 0, rowClears = 0, dialogCloses = 0;
     size_t reports = 0;   // every call that reaches the dialog or the log
 
-    std::function<void(int sleepNumber)> onSleep;    // after the step, before the next
+    std::function<void(int stepNumber)> onStep;    // after the step, before the next
     std::function<void(const wchar_t* line)> onLog;
     std::function<void()> onPlan;                    // while an item is being prepared
 
@@ -91,13 +94,18 @@ public:
     }
     DWORD TransferOverwrite() override { return overwrite; }
     DWORD TickCount() override { return clock; }
-    void Sleep(DWORD milliseconds) override
+    void AfterStep() override
     {
-        EXPECT_EQ(milliseconds, kCopyStepSleepMs);
-        clock += clockStepPerSleep;
-        ++sleeps;
-        if (onSleep)
-            onSleep(sleeps);
+        clock += clockPerStep;
+        ++steps;
+        if (onStep)
+            onStep(steps);
+    }
+    void WaitWhilePaused(HANDLE wake, DWORD timeoutMs) override
+    {
+        EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(wake, 0)) << "woken without a pause, resume or cancel";
+        EXPECT_EQ(kPausedWaitMs, timeoutMs);
+        ++pausedWaits;
     }
 
     void Log(const wchar_t* line) override
@@ -127,6 +135,7 @@ protected:
         host = ownedHost.get();
         host->root = ipod.Path() + L"\\";
         wcscpy(job.destinationFolder, (backup.Path() + L"\\").c_str());
+        job.chunkBytes = kTestChunkBytes;
     }
 
     // A track of "Artist - Album" whose source holds `size` bytes.

@@ -25,6 +25,7 @@ protected:
     {
         ASSERT_TRUE(CreateDirectoryW((ipod.Path() + L"\\Music").c_str(), nullptr));
         wcscpy(job.destinationFolder, (backup.Path() + L"\\").c_str());
+        job.chunkBytes = kTestChunkBytes;
         WNDCLASSW windowClass = {};
         windowClass.lpfnWndProc = CalleeProc;
         windowClass.hInstance = GetModuleHandleW(nullptr);
@@ -77,7 +78,7 @@ protected:
     {
         auto host = std::make_unique<RecordingHost>();
         host->root = ipod.Path() + L"\\";
-        host->onSleep = [this](int step) {
+        host->onStep = [this](int step) {
             if (step != 2)
                 return;
             SetEvent(atGate.Get());

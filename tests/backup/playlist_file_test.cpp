@@ -126,8 +126,8 @@ protected:
         ownedHost = std::make_unique<RecordingHost>(*host);
         host = ownedHost.get();
         host->log.clear();
-        host->sleeps = 0;
-        host->onSleep = nullptr;
+        host->steps = 0;
+        host->onStep = nullptr;
     }
 
     std::string Bytes(const std::wstring& relative) const
@@ -250,9 +250,9 @@ TEST_F(PlaylistRunTest, NothingIsWrittenWhenTheOptionIsOffOrTheRunIsCancelled)
     ownedHost = std::make_unique<RecordingHost>(*host);
     host = ownedHost.get();
     host->log.clear();
-    host->sleeps = 0;
+    host->steps = 0;
     host->overwrite = 0;
-    host->onSleep = [&](int step) {
+    host->onStep = [&](int step) {
         if (step == 2)
             CancelCopyRun(job);
     };

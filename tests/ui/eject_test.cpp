@@ -4,12 +4,14 @@
 // the eject runs. Interleavings happen at chosen calls of the recorder.
 #include "main_window_fixture.h"
 
+#include "device/device_change.h"
 #include "device/eject.h"
 #include "device/ipod_list.h"
 #include "library/media_library.h"
 #include "support/test_drives.h"
 
 #include <commctrl.h>
+#include <dbt.h>
 
 #include <algorithm>
 #include <functional>
@@ -347,13 +349,19 @@ TEST_F(EjectTest, SuccessEmptiesTheLibraryThenLoadsTheIpodThatRemains)
             if (m_recorder.lines.size() == 1)
                 atFirstCall = Controls();
             if (line == kEjected)
-                atBox = Controls() + L" " + Shown();
+                atBox = Controls() + L" " + Shown() + L" '" + StatusText(2) + L"'";
+            if (line != kEjectMedia)
+                return;
+            // The system reports the iPod's removal: the eject, whose work it is, does it alone.
+            DEV_BROADCAST_VOLUME volume = {sizeof(volume), DBT_DEVTYP_VOLUME, 0, DriveBit(L'E'), 0};
+            SendMessageW(m_window, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(&volume));
         };
         EjectAndWait();
+        ASSERT_TRUE(PumpUntil([] { return g_pendingDriveChanges.Empty() && g_busy == 0; }));
         EXPECT_EQ(Joined({kOpenE, {kLock, kDismount, kAllowRemoval, kEjectMedia, L"close", kEjected}}),
                   m_recorder.lines);
         EXPECT_EQ(L"---", atFirstCall);
-        EXPECT_EQ(L"--- 0 tracks, 0 rows, 0 ticked, Items: 0, " + std::to_wstring(c.secondIpod ? 2 : 1) + L" iPods",
+        EXPECT_EQ(L"--- 0 tracks, 0 rows, 0 ticked, Items: 0, " + std::to_wstring(c.secondIpod ? 2 : 1) + L" iPods ''",
                   atBox);
         EXPECT_EQ(c.shownAfter, Shown());
         EXPECT_EQ(c.controlsAfter, Controls());

@@ -6,6 +6,12 @@
 # (so the Eject item) working again. With E: mapped as a fixed disk, Ctrl+E
 # shows the drive-type box and then the error box, in that order. A
 # screenshot of the error box is left under <build>/e2e/.
+# Then a second simulated iPod comes and goes while Savanto runs: its drive F:
+# is defined through Wine's mount manager (a drive link made after the Wine
+# server started would break the volume query), and the probe sends the
+# WM_DEVICECHANGE that Windows sends (Wine's mount manager sends none to a
+# desktop window): the selector lists it with the first iPod still loaded,
+# and drops it again on its removal.
 # Usage: eject_e2e.sh <build dir> <source dir>
 set -euo pipefail
 b=$(cd "$1" && pwd); src=$(cd "$2" && pwd)
@@ -112,4 +118,20 @@ dismiss "$box" "iPod Eject Error"
 expect_back_to_normal
 stop_savanto
 map_e_as floppy
-echo "PASS: after the boxes $controls; screenshot $shot"
+
+# 3. A second iPod arrives and is removed.
+second="$b/$prefix-f" second_name="Second E2E iPod"
+rm -rf "$second" && mkdir -p "$second"
+ewine "$b/tools/make_sample_ipod.exe" "Z:$second" --tracks 5 --name "$second_name" --no-media >/dev/null
+expect_selector() {  # expect_selector <what the probe's selector prints> <after what>
+  for _ in $(seq 1 100); do seen=$(probe selector | tr -d '\r'); [ "$seen" = "$1" ] && return; sleep 0.2; done
+  fail "after the $2 the selector shows: $seen"
+}
+start_savanto
+probe drive F "$second" && probe volume arrival F || fail "F: could not be defined and announced"
+expect_selector "$name*; $second_name; $tracks rows" arrival
+probe drive F - && probe volume removal F || fail "F: could not be removed and announced"
+expect_selector "$name*; $tracks rows" removal
+stop_savanto
+rm -rf "$second"
+echo "PASS: after the boxes $controls; F: came and went; screenshot $shot"

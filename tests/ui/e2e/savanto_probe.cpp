@@ -1,5 +1,5 @@
 // savanto_probe wait TRACKS NAME SECONDS | close | box CAPTION SECONDS | controls | sizes
-//               | ticked ROWS SECONDS
+//               | ticked ROWS SECONDS | drive LETTER UNIXPATH|- | volume arrival|removal LETTER | selector
 // Run in the same Wine prefix as a running Savanto.exe. "wait" waits until
 // its main window lists the iPod NAME in the selector and TRACKS rows in the
 // media list with "Items: TRACKS" in the status bar and prints what it saw;
@@ -9,15 +9,21 @@
 // whether the selector, the Scan button and the Eject item are enabled (1),
 // or not (0). "sizes" drags the splitter as far left as it goes and prints
 // the first column's width and the bar's. "ticked" waits until ROWS rows of
-// the media list are ticked and prints how many are. Only messages that
-// Windows carries between processes are used.
+// the media list are ticked and prints how many are. "drive" defines (with
+// "-" removes) a removable drive through Wine's mount manager; "volume" sends
+// the WM_DEVICECHANGE Windows sends; "selector" prints its items, the
+// selected one starred, and the rows. Only messages that Windows carries
+// between processes are used.
 #include "resource.h"
 
 #include <windows.h>
 #include <commctrl.h>
+#include <dbt.h>
+#include <winioctl.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -66,8 +72,8 @@ HWND FindMainWindow() { return FindWindowW(L"#32770", L"Savanto - iPod Backup To
 
 int Usage()
 {
-    fwprintf(stderr, L"usage: savanto_probe wait TRACKS NAME SECONDS | close | box CAPTION SECONDS | controls"
-                     L" | sizes | ticked ROWS SECONDS\n");
+    fwprintf(stderr, L"usage: savanto_probe wait TRACKS NAME SECONDS | close | box CAPTION SECONDS | controls | "
+                     L"sizes | ticked ROWS SECONDS | drive LETTER UNIXPATH|- | volume arrival|removal LETTER | selector\n");
     return 2;
 }
 
@@ -143,6 +149,62 @@ int Close()
     return main && PostMessageW(main, WM_CLOSE, 0, 0) ? 0 : 1;
 }
 
+// Wine's own request to its mount manager, followed by the Unix path.
+struct WineUnixDrive {
+    ULONG size, type, fsType;
+    DWORD serial;
+    ULONGLONG unixDevice;
+    WCHAR letter;
+    USHORT mountPointOffset, deviceOffset, labelOffset;
+};
+
+int Drive(wchar_t letter, const std::wstring& unixPath)
+{
+    const bool remove = unixPath == L"-";
+    const std::string path(unixPath.begin(), unixPath.end());   // the tests' paths are ASCII
+    std::vector<char> request(sizeof(WineUnixDrive) + (remove ? 0 : path.size() + 1));
+    auto* drive = reinterpret_cast<WineUnixDrive*>(request.data());
+    drive->size = static_cast<ULONG>(request.size());
+    drive->type = remove ? DRIVE_NO_ROOT_DIR : DRIVE_REMOVABLE;
+    drive->letter = static_cast<WCHAR>(towlower(letter));
+    drive->mountPointOffset = remove ? 0 : sizeof(WineUnixDrive);
+    path.copy(request.data() + sizeof(WineUnixDrive), remove ? 0 : path.size());
+    HANDLE manager = CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    DWORD returned = 0;
+    const BOOL done = manager != INVALID_HANDLE_VALUE &&
+                      DeviceIoControl(manager, CTL_CODE('m', 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS),
+                                      request.data(), static_cast<DWORD>(request.size()), nullptr, 0, &returned, nullptr);
+    if (manager != INVALID_HANDLE_VALUE)
+        CloseHandle(manager);
+    return done ? 0 : 1;
+}
+
+int Volume(const std::wstring& event, wchar_t letter)
+{
+    const HWND main = FindMainWindow();
+    if (!main || letter < L'A' || letter > L'Z')
+        return 1;
+    DEV_BROADCAST_VOLUME volume = {sizeof(volume), DBT_DEVTYP_VOLUME, 0, 1u << (letter - L'A'), 0};
+    SendMessageW(main, WM_DEVICECHANGE, event == L"arrival" ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE,
+                 reinterpret_cast<LPARAM>(&volume));
+    return 0;
+}
+
+int Selector()
+{
+    const HWND main = FindMainWindow();
+    const HWND selector = GetDlgItem(main, IDC_IPOD_SELECTOR);
+    for (LRESULT i = 0, count = Ask(selector, CB_GETCOUNT); i < count; ++i) {
+        wchar_t text[256] = {};
+        if (SendMessageW(selector, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0) < 256)
+            SendMessageW(selector, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+        wprintf(L"%ls%ls; ", text, i == Ask(selector, CB_GETCURSEL) ? L"*" : L"");
+    }
+    wprintf(L"%d rows\n", static_cast<int>(Ask(GetDlgItem(main, IDC_MEDIA_LIST), LVM_GETITEMCOUNT)));
+    return main ? 0 : 1;
+}
+
 int Wait(int tracks, const std::wstring& name, DWORD seconds)
 {
     const DWORD start = GetTickCount();
@@ -178,6 +240,12 @@ int wmain(int argc, wchar_t** argv)
         return Box(argv[2], static_cast<DWORD>(_wtoi(argv[3])));
     if (command == L"ticked" && argc == 4)
         return Ticked(_wtoi(argv[2]), static_cast<DWORD>(_wtoi(argv[3])));
+    if (command == L"drive" && argc == 4)
+        return Drive(argv[2][0], argv[3]);
+    if (command == L"volume" && argc == 4)
+        return Volume(argv[2], argv[3][0]);
+    if (command == L"selector" && argc == 2)
+        return Selector();
     if (command == L"wait" && argc == 5)
         return Wait(_wtoi(argv[2]), argv[3], static_cast<DWORD>(_wtoi(argv[4])));
     return Usage();
