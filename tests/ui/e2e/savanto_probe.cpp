@@ -17,10 +17,12 @@
 #include "resource.h"
 
 #include <windows.h>
+
 #include <commctrl.h>
 #include <dbt.h>
 #include <winioctl.h>
 
+#include <climits>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -109,17 +111,33 @@ int Controls()
     return 0;
 }
 
+// Wine moves the pointer through the display server: wait until the move is seen.
+void MoveCursorTo(int x, int y)
+{
+    SetCursorPos(x, y);
+    POINT at = {};
+    for (int i = 0; i < 100 && (!GetCursorPos(&at) || at.x != x || at.y != y); ++i)
+        Sleep(20);
+}
+
 // The splitter reads the cursor's position itself: the drag sets it first.
+// A drag at the limit changes nothing, so it is repeated until the tree's
+// edge stays put: a press that a slow pointer move made miss the bar is
+// then made up for.
 int Sizes()
 {
     const HWND main = FindMainWindow(), tree = GetDlgItem(main, IDC_PLAYLIST_TREE);
     RECT t = {}, list = {};
     GetWindowRect(tree, &t);
-    for (UINT message : {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP}) {
-        SetCursorPos(message == WM_LBUTTONDOWN ? t.right + 1 : t.left, (t.top + t.bottom) / 2);
-        SendMessageTimeoutW(main, message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0, 0, SMTO_BLOCK, 2000, nullptr);
+    for (LONG before = LONG_MIN, tries = 0; t.right != before && tries < 5; ++tries) {
+        before = t.right;
+        for (UINT message : {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP}) {
+            MoveCursorTo(message == WM_LBUTTONDOWN ? t.right + 1 : t.left, (t.top + t.bottom) / 2);
+            SendMessageTimeoutW(main, message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0, 0, SMTO_BLOCK, 2000,
+                                nullptr);
+        }
+        GetWindowRect(tree, &t);
     }
-    GetWindowRect(tree, &t);
     GetWindowRect(GetDlgItem(main, IDC_MEDIA_LIST), &list);
     wprintf(L"column=%d bar=%d\n", static_cast<int>(Ask(GetDlgItem(main, IDC_MEDIA_LIST), LVM_GETCOLUMNWIDTH)),
             static_cast<int>(list.left - t.right));
