@@ -96,32 +96,34 @@ xprefix_stop() {  # xprefix_stop <builddir> <name>: ends every program of that p
 # A private X display with a window manager (Wine's windows get title bars and
 # DestroyWindow is fast). Sets XDISPLAY_PIDS; xdisplay_stop ends what it started.
 xdisplay_start() {  # xdisplay_start  -> exports DISPLAY; XDISPLAY_SCREEN: WxHxDEPTH, 1024x768x24 by default
-  local n i
+  local out xvfb n="" i
   XDISPLAY_PIDS=""
-  for n in $(seq 90 130); do
-    [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 "${XDISPLAY_SCREEN:-1024x768x24}" -nolisten tcp >/dev/null 2>&1 &
-    local xvfb=$!
-    # Up to 30 s: on a loaded machine the server can be slow to listen.
-    for i in $(seq 1 600); do
-      [ -S "/tmp/.X11-unix/X$n" ] && break
-      kill -0 $xvfb 2>/dev/null || break
-      sleep 0.05
-    done
-    if kill -0 $xvfb 2>/dev/null && [ -S "/tmp/.X11-unix/X$n" ]; then
-      export DISPLAY=":$n"
-      XDISPLAY_PIDS=$xvfb
-      openbox >/dev/null 2>&1 &
-      XDISPLAY_PIDS="$! $XDISPLAY_PIDS"
-      return 0
-    fi
-    # Lost the race for this display, or the server never listened: end it
-    # (waiting for a server that still runs would never return), try the next.
+  # Xvfb picks a free display itself and writes its number once it listens:
+  # two runs that start at the same moment can never share one, as they
+  # could when each tried numbers on its own and took a socket that the
+  # other's server had just made.
+  out=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 "${XDISPLAY_SCREEN:-1024x768x24}" -nolisten tcp 3>"$out" >/dev/null 2>&1 &
+  xvfb=$!
+  # Up to 30 s: on a loaded machine the server can be slow to listen.
+  for i in $(seq 1 600); do
+    n=$(sed -n '1{/^[0-9][0-9]*$/p}' "$out")
+    [ -n "$n" ] && break
+    kill -0 $xvfb 2>/dev/null || break
+    sleep 0.05
+  done
+  rm -f "$out"
+  if [ -z "$n" ] || ! kill -0 $xvfb 2>/dev/null; then
+    # End a server that never listened: waiting for it would never return.
     kill $xvfb 2>/dev/null || true
     wait $xvfb 2>/dev/null || true
-  done
-  echo "no free X display" >&2
-  return 1
+    echo "no X display could be started" >&2
+    return 1
+  fi
+  export DISPLAY=":$n"
+  XDISPLAY_PIDS=$xvfb
+  openbox >/dev/null 2>&1 &
+  XDISPLAY_PIDS="$! $XDISPLAY_PIDS"
 }
 
 xdisplay_stop() {
