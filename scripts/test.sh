@@ -6,6 +6,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
+# The three builds and their Wine prefixes take about 5 GB: say so up front
+# when the disk has less, since Wine fails obscurely when it runs out.
+free_mb=$(df -Pm . | awk 'NR==2 {print $4}')
+[ "$free_mb" -ge 5120 ] || echo "test: only $free_mb MB free on this disk; the suite needs about 5 GB" >&2
 ./scripts/build.sh i686 x86_64 native
 . scripts/wine-prefix.sh
 

@@ -10,7 +10,32 @@ WINESERVER=/usr/lib/wine/wineserver64
 
 wine_in() {  # wine_in <builddir> <program> [args...]
   local b=$1; shift
-  "$b/wine-run" "$@"
+  $WINE_BOUND "$b/wine-run" "$@"
+}
+
+# Empty, but while a prefix is being made (prefix_make): then every Wine
+# command is bounded, since under qemu-user a 32-bit Wine process now and then
+# hangs at start-up and would hold the run until the test's timeout.
+WINE_BOUND=""
+
+# Makes a new prefix with <setup> (a function that runs wineboot -i and what
+# follows, returning non-zero at the first step that fails), up to twice: a
+# hung or half-made prefix is thrown away and made again. A prefix that fails
+# twice fails the caller, with the space left on its disk in the message (a
+# Wine prefix takes 0.6 GB for win32, 1.3 GB for win64).
+prefix_make() {  # prefix_make <prefix> <setup function> [args...]
+  local p=$1 try rc WINE_BOUND="timeout 240"; shift
+  for try in 1 2; do
+    rm -rf "$p"
+    rc=0
+    "$@" || rc=$?
+    if [ $rc = 0 ]; then touch "$p/.savanto-ready"; return 0; fi
+    WINEPREFIX=$p $WINESERVER -k 2>/dev/null || true
+    echo "prefix: making $p failed (exit $rc, try $try of 2;" \
+      "$(df -Ph "${p%/*}" | awk 'NR==2 {print $4}') free on its disk)" >&2
+  done
+  rm -rf "$p"
+  return 1
 }
 
 # Drive F: carries a volume label, for the tests of iPods named by theirs. Wine
@@ -18,23 +43,26 @@ wine_in() {  # wine_in <builddir> <program> [args...]
 SAVANTO_F_LABEL="SAVANTO F"
 
 prefix_init() {  # prefix_init <builddir>
-  local b p l
+  local b p
   b=$(cd "$1" && pwd); p=$b/wineprefix
   mkdir -p "$b/drives/f"
   printf '%s' "$SAVANTO_F_LABEL" > "$b/drives/f/.windows-label"
   [ -f "$p/.savanto-ready" ] && return 0
   echo "prefix: creating $p" >&2
-  rm -rf "$p"
-  wine_in "$b" wineboot -i </dev/null >/dev/null 2>&1
-  wine_in "$b" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d null /f >/dev/null 2>&1
+  prefix_make "$p" prefix_setup "$b"
+}
+
+prefix_setup() {  # prefix_setup <builddir>
+  local b=$1 p=$1/wineprefix l
+  wine_in "$b" wineboot -i </dev/null >/dev/null 2>&1 || return
+  wine_in "$b" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d null /f >/dev/null 2>&1 || return
   for l in $SAVANTO_DRIVE_LETTERS; do
-    mkdir -p "$b/drives/$l"
-    ln -sfn "$(cd "$b/drives/$l" && pwd)" "$p/dosdevices/$l:"
+    mkdir -p "$b/drives/$l" || return
+    ln -sfn "$(cd "$b/drives/$l" && pwd)" "$p/dosdevices/$l:" || return
     # removable, as an iPod in disk mode is
-    wine_in "$b" reg add 'HKLM\Software\Wine\Drives' /v "$l:" /t REG_SZ /d floppy /f >/dev/null 2>&1
+    wine_in "$b" reg add 'HKLM\Software\Wine\Drives' /v "$l:" /t REG_SZ /d floppy /f >/dev/null 2>&1 || return
   done
-  WINEPREFIX=$p $WINESERVER -w
-  touch "$p/.savanto-ready"
+  WINEPREFIX=$p $WINE_BOUND $WINESERVER -w
 }
 
 # A persistent wineserver with Wine's services already up: without it every
@@ -63,30 +91,65 @@ xwine_in() {  # xwine_in <builddir> <name> <program> [args...]   (DISPLAY set by
   loader=$(awk '/^exec/ {print $2}' "$b/wine-run")
   arch=$(sed -n 's/^export WINEARCH=//p' "$b/wine-run")
   WINEPREFIX=$b/$name WINEARCH=$arch WINEDEBUG=-all \
-    WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" "$loader" "$@"
+    WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" $WINE_BOUND "$loader" "$@"
 }
 
 xprefix_drive() {  # xprefix_drive <builddir> <name>: the folder mapped as E:
   echo "$1/$2-e"
 }
 
+# A display prefix is a copy of one template per build directory, made by
+# whichever run needs it first: one wineboot instead of one per run, and a
+# fraction of the disk.
 xprefix_init() {  # xprefix_init <builddir> <name>   (needs DISPLAY: wineboot opens windows)
   local b p drive
   b=$(cd "$1" && pwd); p=$b/$2; drive=$(xprefix_drive "$b" "$2")
-  if [ ! -f "$p/.savanto-ready" ]; then
-    echo "prefix: creating $p" >&2
-    rm -rf "$p"
-    mkdir -p "$drive"
-    xwine_in "$b" "$2" wineboot -i </dev/null >/dev/null 2>&1
-    WINEPREFIX=$p $WINESERVER -w
-    # The link must exist before the next wineserver starts.
-    ln -sfn "$drive" "$p/dosdevices/e:"
-    xwine_in "$b" "$2" reg add 'HKLM\Software\Wine\Drives' /v e: /t REG_SZ /d floppy /f >/dev/null 2>&1
-    # Never the network from tests or the demo.
-    xwine_in "$b" "$2" reg add 'HKCU\Software\Quillmere\Savanto' /v CheckForUpdates /t REG_DWORD /d 0 /f >/dev/null 2>&1
-    WINEPREFIX=$p $WINESERVER -w
-    touch "$p/.savanto-ready"
-  fi
+  [ -f "$p/.savanto-ready" ] && return 0
+  xprefix_template "$b" || return
+  rm -rf "$p"
+  mkdir -p "$p" "$drive"
+  prefix_copy "$b/$XPREFIX_TEMPLATE" "$p" || return
+  ln -sfn "$drive" "$p/dosdevices/e:"
+  touch "$p/.savanto-ready"
+}
+
+XPREFIX_TEMPLATE=display-template
+
+xprefix_template() {  # xprefix_template <builddir>
+  local b=$1
+  (
+    flock 9
+    [ -f "$b/$XPREFIX_TEMPLATE/.savanto-ready" ] && exit 0
+    echo "prefix: creating $b/$XPREFIX_TEMPLATE" >&2
+    prefix_make "$b/$XPREFIX_TEMPLATE" xprefix_setup "$b" "$XPREFIX_TEMPLATE"
+  ) 9>"$b/$XPREFIX_TEMPLATE.lock"
+}
+
+xprefix_setup() {  # xprefix_setup <builddir> <name>
+  local b=$1 name=$2 p=$1/$2 drive
+  drive=$(xprefix_drive "$b" "$name")
+  mkdir -p "$drive" || return
+  xwine_in "$b" "$name" wineboot -i </dev/null >/dev/null 2>&1 || return
+  WINEPREFIX=$p $WINE_BOUND $WINESERVER -w || return
+  # The link must exist before the next wineserver starts.
+  ln -sfn "$drive" "$p/dosdevices/e:" || return
+  xwine_in "$b" "$name" reg add 'HKLM\Software\Wine\Drives' /v e: /t REG_SZ /d floppy /f >/dev/null 2>&1 || return
+  # Never the network from tests or the demo.
+  xwine_in "$b" "$name" reg add 'HKCU\Software\Quillmere\Savanto' /v CheckForUpdates /t REG_DWORD /d 0 /f >/dev/null 2>&1 || return
+  WINEPREFIX=$p $WINE_BOUND $WINESERVER -w
+}
+
+# Copies a prefix whose server has ended. The system folders (nine tenths of
+# it) are hard-linked, since nothing writes to them once made; the rest is
+# copied, the registry above all: Wine rewrites a registry file with more than
+# one link in place, which would change every copy at once.
+prefix_copy() {  # prefix_copy <from> <to>
+  local shared="drive_c/windows/system32 drive_c/windows/syswow64 drive_c/windows/winsxs" d
+  tar -C "$1" --exclude=./.savanto-ready $(for d in $shared; do printf -- '--exclude=./%s ' "$d"; done) -cf - . |
+    tar -C "$2" -xf - || return
+  for d in $shared; do
+    if [ -d "$1/$d" ]; then cp -al "$1/$d" "$2/$d" || return; fi
+  done
 }
 
 xprefix_stop() {  # xprefix_stop <builddir> <name>: ends every program of that prefix
@@ -170,6 +233,12 @@ xactivate() {  # xactivate <X window>
   xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1" 2>/dev/null || true
   for _ in $(seq 1 50); do [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ] && return 0; sleep 0.1; done
   return 1
+}
+
+# Activates Savanto's main window and waits until Wine, too, has given it the
+# keyboard: the display server reports it active a moment before.
+xactivate_main() {  # xactivate_main <X window> <builddir> <prefix name>
+  xactivate "$1" && xwine_in "$2" "$3" "$2/tests/ui/savanto_probe.exe" keys 20 >/dev/null
 }
 
 # Waits until no top-level window is titled exactly <title>.
