@@ -68,7 +68,7 @@ read_only_run() {
   left=$(failed_items "$work/full-disk.log") n=$(failed_items "$work/full-disk.log" | wc -l)
   expect_failed_run_box "The destination disk is full: $n of $tracks tracks could not be copied.\nThey are still ticked. The transfer log lists why:\n$(winpath "$log")" $n
   ramdisk_readonly "$work/dest" || fail "the RAM disk could not be remounted read-only"
-  xactivate "$window" || fail "the main window could not be activated"
+  xactivate_main "$window" "$b" $prefix || fail "the main window could not be activated"
   xdotool key ctrl+t
   # Items that fail at once can end the run before its dialog is seen: its
   # end message, shown once the run and its log are done, is what counts.
@@ -123,7 +123,7 @@ window=$(xwait_window "Savanto - iPod Backup Tool" 120) || fail "no main window"
 seen=$(cwine "$b/tests/ui/savanto_probe.exe" wait $tracks "$name" 120) || fail "the tracks did not appear: $seen"
 grep -q "; $playlists playlist(s);" <<<"$seen" || fail "not $playlists playlists: $seen"
 
-xactivate "$window" || fail "the main window could not be activated"
+xactivate_main "$window" "$b" $prefix || fail "the main window could not be activated"
 if [ "$mode" = playlists ]; then
   xdotool key alt+o f
   xdotool key alt+o b
@@ -154,11 +154,12 @@ cwine "$b/tests/backup/${check[0]}.exe" $tracks $media_bytes "$(winpath "$work/d
   "$(winpath "$log")" "${check[@]:1}" || fail "the copies, playlists, library file or $log are not as expected"
 [ "$mode" = faults ] && read_only_run
 # No click: the end of the run must have given the main window its keyboard back.
+cwine "$b/tests/ui/savanto_probe.exe" keys 20 >/dev/null || fail "the main window did not get the keyboard back"
 xdotool key ctrl+a
 ticked=$(cwine "$b/tests/ui/savanto_probe.exe" ticked $tracks 20) || fail "Ctrl+A after the run did nothing: $ticked"
 if [ "$start" = "$program" ]; then
   title=$(sed -n 's/^Title=\(.*\)$/\1/p' "$src/help/savanto.hhp" | tr -d '\r')
-  xactivate "$window" && xdotool key F1 && xwait_window "$title" 60 >/dev/null || fail "F1: no help from $program"
+  xactivate_main "$window" "$b" $prefix && xdotool key F1 && xwait_window "$title" 60 >/dev/null || fail "F1: no help from $program"
 fi
 cwine "$b/tests/ui/savanto_probe.exe" close >/dev/null || true
 for _ in $(seq 1 300); do kill -0 "$savanto_pid" 2>/dev/null || break; sleep 0.1; done

@@ -55,7 +55,7 @@ start_savanto() {
 }
 
 ctrl_e() {
-  xactivate "$window" || fail "the main window could not be activated"
+  xactivate_main "$window" "$b" $prefix || fail "the main window could not be activated"
   xdotool key ctrl+e
 }
 

@@ -25,11 +25,6 @@ fail() {
   exit 1
 }
 
-activate() {  # activate <X window>: keys go where a user's would
-  xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1" 2>/dev/null || true
-  for _ in $(seq 1 50); do [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ] && return 0; sleep 0.1; done
-  return 1
-}
 click_at() {  # click_at "X Y": a real button press through the X server
   # shellcheck disable=SC2086
   xdotool mousemove --sync $1 click 1
@@ -64,7 +59,7 @@ savanto_pid=$!
 window=$(xwait_window "Savanto - iPod Backup Tool" 120) || fail "no main window"
 pwine "$b/tests/ui/savanto_probe.exe" wait $tracks "$name" 120 >/dev/null || fail "the tracks did not appear"
 
-activate "$window" || fail "the main window could not be activated"
+xactivate_main "$window" "$b" $prefix || fail "the main window could not be activated"
 xdotool key ctrl+p
 dialog=$(xwait_window "Preferences" 30) || fail "Ctrl+P opened no Preferences dialog"
 until_probe General page || fail "the General page is not shown first"
@@ -75,7 +70,7 @@ click_at "$(probe tab 1)"
 until_probe Copy page || fail "a click on the Copy tab did not show the Copy page"
 # The checked button of a radio pair is its tab stop; an arrow key moves the
 # choice to the other button.
-activate "$dialog" || fail "the dialog could not be activated"
+xactivate "$dialog" || fail "the dialog could not be activated"
 tab_to 1084 || fail "Tab does not reach \"Ask before copy\""
 xdotool key Down
 until_probe 1085 focus || fail "the Down key did not move to \"Use default folder\""
@@ -103,7 +98,7 @@ $stored
 instead of
 $expected"
 
-activate "$window" || fail "the main window could not be activated again"
+xactivate_main "$window" "$b" $prefix || fail "the main window could not be activated again"
 xdotool key ctrl+a
 xdotool key ctrl+t
 xwait_window "Copying\.\.\." 60 >/dev/null || fail "no progress dialog after Ctrl+A, Ctrl+T"

@@ -25,7 +25,7 @@ cd "$work"
 awine "$b/src/Savanto.exe" >/dev/null 2>&1 &
 savanto_pid=$!
 main=$(xwait_window "Savanto - iPod Backup Tool" 120) || fail "no main window"
-xactivate "$main" || fail "the main window could not be activated"
+xactivate_main "$main" "$b" $prefix || fail "the main window could not be activated"
 
 xdotool key alt+a
 about=$(xwait_window "About Savanto" 30) || fail "no About box after Alt+A"
@@ -43,7 +43,7 @@ xactivate "$about" || fail "the About box could not be activated"
 xdotool key Return
 xwait_gone "About Savanto" 30 || fail "Enter did not close the About box"
 
-xactivate "$main" || fail "the main window could not be activated again"
+xactivate_main "$main" "$b" $prefix || fail "the main window could not be activated again"
 xdotool key F1
 viewer=$(xwait_window "$help_title" 60) || fail "no help viewer titled \"$help_title\" after F1"
 sleep 1

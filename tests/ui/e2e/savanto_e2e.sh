@@ -48,7 +48,7 @@ probe wait $tracks "$name" 120 || { echo "FAIL: the tracks did not appear at 144
 sleep 0.5
 import -frame -window "$window" "$shot144"
 sizes_are "column=384 bar=6"
-xactivate "$window" && xdotool key alt+a
+xactivate_main "$window" "$b" $prefix && xdotool key alt+a
 about=$(xwait_window "About Savanto" 30) || { echo "FAIL: no About box at 144 DPI"; exit 1; }
 sleep 0.5
 import -frame -window "$about" "$about144"

@@ -1,5 +1,6 @@
 // savanto_probe wait TRACKS NAME SECONDS | close | box CAPTION SECONDS | controls | sizes
 //               | ticked ROWS SECONDS | drive LETTER UNIXPATH|- | volume arrival|removal LETTER | selector
+//               | keys SECONDS
 // Run in the same Wine prefix as a running Savanto.exe. "wait" waits until
 // its main window lists the iPod NAME in the selector and TRACKS rows in the
 // media list with "Items: TRACKS" in the status bar and prints what it saw;
@@ -12,8 +13,10 @@
 // the media list are ticked and prints how many are. "drive" defines (with
 // "-" removes) a removable drive through Wine's mount manager; "volume" sends
 // the WM_DEVICECHANGE Windows sends; "selector" prints its items, the
-// selected one starred, and the rows. Only messages that Windows carries
-// between processes are used.
+// selected one starred, and the rows. "keys" waits until the main window is
+// the foreground window and a control of it has the keyboard focus, so that
+// keys typed next reach it. Only messages that Windows carries between
+// processes are used.
 #include "resource.h"
 
 #include <windows.h>
@@ -75,7 +78,8 @@ HWND FindMainWindow() { return FindWindowW(L"#32770", L"Savanto - iPod Backup To
 int Usage()
 {
     fwprintf(stderr, L"usage: savanto_probe wait TRACKS NAME SECONDS | close | box CAPTION SECONDS | controls | "
-                     L"sizes | ticked ROWS SECONDS | drive LETTER UNIXPATH|- | volume arrival|removal LETTER | selector\n");
+                     L"sizes | ticked ROWS SECONDS | drive LETTER UNIXPATH|- | volume arrival|removal LETTER | selector | "
+                     L"keys SECONDS\n");
     return 2;
 }
 
@@ -159,6 +163,29 @@ int Ticked(int rows, DWORD seconds)
     }
     wprintf(L"%d row(s) ticked\n", ticked);
     return ticked == rows ? 0 : 1;
+}
+
+// The display server makes a window active before Wine has moved its own
+// focus there; keys typed in between go nowhere.
+bool HasKeyboard(HWND main)
+{
+    GUITHREADINFO gui = {};
+    gui.cbSize = sizeof gui;
+    return GetForegroundWindow() == main && GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &gui) &&
+           gui.hwndFocus && (gui.hwndFocus == main || IsChild(main, gui.hwndFocus));
+}
+
+int Keys(DWORD seconds)
+{
+    const HWND main = FindMainWindow();
+    const DWORD start = GetTickCount();
+    bool ready = main && HasKeyboard(main);
+    while (main && !ready && GetTickCount() - start < seconds * 1000) {
+        Sleep(100);
+        ready = HasKeyboard(main);
+    }
+    wprintf(L"keyboard %ls\n", ready ? L"ready" : L"not ready");
+    return ready ? 0 : 1;
 }
 
 int Close()
@@ -264,6 +291,8 @@ int wmain(int argc, wchar_t** argv)
         return Volume(argv[2], argv[3][0]);
     if (command == L"selector" && argc == 2)
         return Selector();
+    if (command == L"keys" && argc == 3)
+        return Keys(static_cast<DWORD>(_wtoi(argv[2])));
     if (command == L"wait" && argc == 5)
         return Wait(_wtoi(argv[2]), argv[3], static_cast<DWORD>(_wtoi(argv[4])));
     return Usage();
