@@ -110,10 +110,9 @@ protected:
         for (const Items& playlist : playlists) {
             PlaylistSource source{playlist.name, 0, {}};
             for (TrackEntry* item : playlist.items) {
-                const auto found = std::find(job.library.tracks.begin(), job.library.tracks.end(), item);
-                source.items.push_back(item && found != job.library.tracks.end()
-                                           ? static_cast<int>(found - job.library.tracks.begin())
-                                           : -1);
+                const auto& all = job.library.tracks;
+                const auto found = std::find(all.begin(), all.end(), item);
+                source.items.push_back(found == all.end() ? -1 : static_cast<int>(found - all.begin()));
             }
             job.library.playlists.push_back(std::move(source));
         }

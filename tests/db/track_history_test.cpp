@@ -99,10 +99,8 @@ TEST(TrackHistory, PlayCountsAreAddedAndTheirTimesAndRatingsReplaceAsFarAsTheFil
 {
     const std::vector<Counts> entries = {{3, 5000, 100, 2, 6000}, {0, 0, 0, 0, 0}, {UINT32_MAX, 0, 250, 1, 0}};
     const Counts u = {10, 1000, 60, 5, 2000}, merged = {13, 5000, 100, 7, 6000};   // untouched, and the first merged
-    Bytes damaged[3] = {PlayCounts(0x1C, 3, entries), PlayCounts(0x1C, 3, entries), PlayCounts(0x1C, 3, entries)};
-    damaged[0][0] = 'x';
-    PutU32(damaged[1], 4, 0x5C);
-    damaged[2].resize(0x40);
+    Bytes badTag = PlayCounts(0x1C, 3, entries), shortHeader = badTag, cutHeader = badTag;
+    badTag[0] = 'x', PutU32(shortHeader, 4, 0x5C), cutHeader.resize(0x40);
     const struct {
         Bytes file;
         size_t merged;
@@ -115,15 +113,15 @@ TEST(TrackHistory, PlayCountsAreAddedAndTheirTimesAndRatingsReplaceAsFarAsTheFil
         {PlayCounts(0x1C, 4, {entries[0], entries[0], entries[0], entries[0]}), 3, {merged, merged, merged}},
         {PlayCounts(0x1C, 3, entries, 0x60 + 0x1C + 0x10), 1, {merged, u, u}},             // truncated
         {PlayCounts(0x0B, 3, entries), 0, {u, u, u}},
-        {damaged[0], 0, {u, u, u}}, {damaged[1], 0, {u, u, u}}, {damaged[2], 0, {u, u, u}},
+        {badTag, 0, {u, u, u}}, {shortHeader, 0, {u, u, u}}, {cutHeader, 0, {u, u, u}},
     };
     for (const auto& c : cases) {
-        std::vector<std::unique_ptr<TrackEntry>> tracks;
+        std::vector<std::unique_ptr<TrackEntry>> tracks(3);
         std::vector<Counts> after;
-        for (int i = 0; i < 3; ++i) {
-            tracks.push_back(std::make_unique<TrackEntry>());
-            tracks.back()->playCount = u[0], tracks.back()->lastPlayed = u[1], tracks.back()->rating = uint8_t(u[2]);
-            tracks.back()->skipCount = u[3], tracks.back()->lastSkipped = u[4];
+        for (auto& t : tracks) {
+            t = std::make_unique<TrackEntry>();
+            t->playCount = u[0], t->lastPlayed = u[1], t->rating = uint8_t(u[2]), t->skipCount = u[3];
+            t->lastSkipped = u[4];
         }
         EXPECT_EQ(c.merged, play_counts::Merge(c.file.data(), c.file.size(), tracks)) << &c - cases;
         for (const auto& t : tracks)
