@@ -87,3 +87,4 @@
 #define IDT_SYNC_CHECKS      300
 #define IDT_SEARCH           600
 #define IDT_DRIVE_CHANGES    700
+#define IDT_COPY_DISPLAY     800

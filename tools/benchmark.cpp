@@ -413,10 +413,7 @@ private:
 // The progress dialog's own host, reading from the benchmark's folders.
 class BenchDialogHost : public DialogCopyHost {
 public:
-    BenchDialogHost(HWND dialog, const std::wstring& root, int& handOvers)
-        : DialogCopyHost(dialog), m_root(root), m_handOvers(handOvers)
-    {
-    }
+    BenchDialogHost(HWND dialog, const std::wstring& root) : DialogCopyHost(dialog), m_root(root) {}
     bool SourceRoot(wchar_t (&root)[kPathCapacity]) override
     {
         wcscpy(root, m_root.c_str());
@@ -425,15 +422,9 @@ public:
     std::wstring RenamingRule() override { return L"<title>"; }
     DWORD TransferOverwrite() override { return 0; }
     void ShowRowChecks() override {}
-    void RunReports(const std::function<void()>& reports) override
-    {
-        ++m_handOvers;
-        DialogCopyHost::RunReports(reports);
-    }
 
 private:
     std::wstring m_root;
-    int& m_handOvers;
 };
 
 struct CopySet {
@@ -519,7 +510,6 @@ struct ResponseSampler {
     std::atomic<bool> stop{false};
     double worstMs = 0;
     int samples = 0, timeouts = 0;
-    int handOvers = 0;   // the worker's groups of reports, in the last run
 
     static DWORD WINAPI Run(LPVOID parameter)
     {
@@ -552,8 +542,7 @@ double DialogCopyMs(CopySet& set, ResponseSampler& sampler)
     sources.collectTracks = [&set](std::vector<TrackEntry*>& list) { list = set.List(); };
     sources.makeHost = [&](HWND dialog) {
         sampler.dialog = dialog;
-        sampler.handOvers = 0;
-        return std::make_unique<BenchDialogHost>(dialog, set.source + L"\\", sampler.handOvers);
+        return std::make_unique<BenchDialogHost>(dialog, set.source + L"\\");
     };
     HANDLE thread = CreateThread(nullptr, 0, ResponseSampler::Run, &sampler, 0, nullptr);
     const double start = NowMs();
@@ -604,7 +593,6 @@ void BenchCopy(const std::wstring& folder)
                 rate(workerMs[i]), copyFileMs / workerMs[i]);
     wprintf(L"  the program's run with its progress dialog: %.0f ms, %.0f MB/s, %.2f of CopyFileW\n",
             dialogMs, rate(dialogMs), copyFileMs / dialogMs);
-    wprintf(L"  its worker's reports reached the dialog in %d hand-overs per run\n", sampler.handOvers);
     wprintf(L"  the dialog's answer to WM_NULL during these runs: worst %.1f ms over %d samples, %d timeouts\n",
             sampler.worstMs, sampler.samples, sampler.timeouts);
 

@@ -199,7 +199,6 @@ namespace {
 
 // Runs `report` unless the run was cancelled; the lock keeps a cancel (and
 // with it the dialog's end and the log's close) from slipping in between.
-// The host runs the whole report in one go, where the dialog lives.
 template <class Report>
 void ReportUnlessCancelled(CopyJob& job, CopyJobHost& host, Report&& report)
 {

@@ -103,9 +103,8 @@ public:
     // Called while the run is paused: waits until `wake` is signalled (a
     // resume or a cancel) or `timeoutMs` has passed.
     virtual void WaitWhilePaused(HANDLE wake, DWORD timeoutMs) { WaitForSingleObject(wake, timeoutMs); }
-    // Runs a group of the reports below (an item's start, a bar's move). The
-    // dialog runs each group on its own thread in one step rather than as one
-    // cross-thread call per control.
+    // Runs a group of the reports below (an item's start, a bar's move), with
+    // the job's lock held; tests hold the worker here.
     virtual void RunReports(const std::function<void()>& reports) { reports(); }
 
     virtual void Log(const wchar_t* line) = 0;

@@ -26,31 +26,58 @@ DWORD DialogCopyHost::TransferOverwrite() { return g_settings.TransferOverwrite;
 
 DWORD DialogCopyHost::TickCount() { return GetTickCount(); }
 
-void DialogCopyHost::RunReports(const std::function<void()>& reports)
-{
-    // One cross-thread call for the group; should the hand-over fail, the
-    // reports still run, each its own call.
-    if (!m_dialogThread.Run([&reports] { reports(); }))
-        reports();
-}
-
 void DialogCopyHost::Log(const wchar_t* line) { g_log.Write(L"%ls", line); }
+
+template <class Change>
+void DialogCopyHost::Note(Change&& change)
+{
+    AcquireSRWLockExclusive(&m_displayLock);
+    m_display.changed |= change(m_display);
+    ReleaseSRWLockExclusive(&m_displayLock);
+}
 
 void DialogCopyHost::SetOverallProgress(int position)
 {
-    SendDlgItemMessageW(m_dialog, IDC_OVERALL_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+    Note([position](CopyDisplay& display) { return display.overall = position, CopyDisplay::kOverall; });
 }
 
 void DialogCopyHost::SetFileProgress(int value)
 {
-    SendDlgItemMessageW(m_dialog, IDC_FILE_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(value), 0);
+    Note([value](CopyDisplay& display) { return display.file = value, CopyDisplay::kFile; });
 }
 
-void DialogCopyHost::SetCounterText(const wchar_t* text) { SetDlgItemTextW(m_dialog, IDC_ITEM_COUNTER, text); }
+void DialogCopyHost::SetCounterText(const wchar_t* text)
+{
+    Note([text](CopyDisplay& display) { return display.counter = text, CopyDisplay::kCounter; });
+}
 
-void DialogCopyHost::SetNameText(const wchar_t* text) { SetDlgItemTextW(m_dialog, IDC_CURRENT_NAME, text); }
+void DialogCopyHost::SetNameText(const wchar_t* text)
+{
+    Note([text](CopyDisplay& display) { return display.name = text, CopyDisplay::kName; });
+}
 
-void DialogCopyHost::SetElapsedText(const wchar_t* text) { SetDlgItemTextW(m_dialog, IDC_ELAPSED_TIME, text); }
+void DialogCopyHost::SetElapsedText(const wchar_t* text)
+{
+    Note([text](CopyDisplay& display) { return display.elapsed = text, CopyDisplay::kElapsed; });
+}
+
+void DialogCopyHost::ShowChanges()
+{
+    AcquireSRWLockExclusive(&m_displayLock);
+    const CopyDisplay display = m_display;
+    m_display.changed = 0;
+    ReleaseSRWLockExclusive(&m_displayLock);
+    if (display.changed & CopyDisplay::kOverall)
+        SendDlgItemMessageW(m_dialog, IDC_OVERALL_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(display.overall), 0);
+    if (display.changed & CopyDisplay::kFile)
+        SendDlgItemMessageW(m_dialog, IDC_FILE_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(display.file), 0);
+    if (display.changed & CopyDisplay::kCounter)
+        SetDlgItemTextW(m_dialog, IDC_ITEM_COUNTER, display.counter.c_str());
+    if (display.changed & CopyDisplay::kName)
+        SetDlgItemTextW(m_dialog, IDC_CURRENT_NAME, display.name.c_str());
+    if (display.changed & CopyDisplay::kElapsed)
+        SetDlgItemTextW(m_dialog, IDC_ELAPSED_TIME, display.elapsed.c_str());
+}
 
 void DialogCopyHost::ShowRowChecks()
 {
@@ -63,8 +90,12 @@ void DialogCopyHost::CloseDialog()
 {
     // EndDialog belongs to the dialog's own thread: called from the worker it
     // leaves the main window inactive, its shortcuts dead until it is clicked.
+    // The run's last state is shown first: the bars end full.
     const HWND dialog = m_dialog;
-    if (!m_dialogThread.Run([dialog] { EndDialog(dialog, 0); }))
+    if (!m_dialogThread.Run([this, dialog] {
+            ShowChanges();
+            EndDialog(dialog, 0);
+        }))
         EndDialog(dialog, 0);
 }
 
@@ -104,7 +135,7 @@ LibrarySource CollectLibrarySource()
     return source;
 }
 
-std::unique_ptr<CopyJobHost> MakeDialogHost(HWND dialog) { return std::make_unique<DialogCopyHost>(dialog); }
+std::unique_ptr<DialogCopyHost> MakeDialogHost(HWND dialog) { return std::make_unique<DialogCopyHost>(dialog); }
 
 INT_PTR OnInitDialog(HWND dialog, const CopyDialogSources* sources)
 {
@@ -119,6 +150,8 @@ INT_PTR OnInitDialog(HWND dialog, const CopyDialogSources* sources)
     else
         CollectLibraryTracks(tracks);
     auto host = (sources && sources->makeHost) ? sources->makeHost(dialog) : MakeDialogHost(dialog);
+    // The job owns the host for as long as the dialog lives.
+    SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(host.get()));
     PrepareCopyRun(g_copyJob, std::move(tracks), std::move(host));
     g_copyJob.library = (sources && sources->collectLibrary) ? sources->collectLibrary() : CollectLibrarySource();
 
@@ -128,6 +161,7 @@ INT_PTR OnInitDialog(HWND dialog, const CopyDialogSources* sources)
     SendDlgItemMessageW(dialog, IDC_OVERALL_PROGRESS, PBM_SETPOS, 0, 0);
     StartCopyWorker(g_copyJob);
     SetDlgItemTextW(dialog, IDC_ITEM_COUNTER, L"");
+    SetTimer(dialog, IDT_COPY_DISPLAY, kProgressRefreshMs, nullptr);
     return TRUE;   // the focus goes to the first tab stop, Cancel
 }
 
@@ -152,6 +186,12 @@ void OnCommand(HWND dialog, int id)
         OnCancel(dialog);   // Cancel, Esc and every other command
 }
 
+void OnTimer(HWND dialog)
+{
+    if (auto* host = reinterpret_cast<DialogCopyHost*>(GetWindowLongPtrW(dialog, DWLP_USER)))
+        host->ShowChanges();
+}
+
 void OnDestroy()
 {
     // Under the job's lock, so a log line being written finishes first.
@@ -171,6 +211,9 @@ INT_PTR CALLBACK CopyProgressDlgProc(HWND dialog, UINT message, WPARAM wParam, L
         return TRUE;
     case WM_CLOSE:
         OnCancel(dialog);
+        return TRUE;
+    case WM_TIMER:
+        OnTimer(dialog);
         return TRUE;
     case WM_DESTROY:
         OnDestroy();

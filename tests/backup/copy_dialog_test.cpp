@@ -42,7 +42,7 @@ struct Gates {
     Event planning;           // the worker is preparing its first item
     Event planGo;             // ... and may go on
     bool holdPlan = false;
-    Event inReport;           // the worker holds the lock, about to hand over its first report
+    Event inReport;           // the worker holds the lock, about to make its first report
     Event reportGo;
     bool holdReport = false;
     int rowClears = 0;
@@ -215,6 +215,26 @@ TEST_F(CopyDialogTest, OpensEmptyCounterAndRangesBeforeTheFirstStep)
     EXPECT_EQ(fileHigh, 1000);
 }
 
+TEST_F(CopyDialogTest, ShowsTheItemOnItsOwnTimerWhileTheWorkerWaits)
+{
+    AddTrack(L"one", 10);
+    AddTrack(L"two", 10);
+    std::wstring counter, name;
+    int overall = -1;
+    RunDialog([&](HWND dialog) {
+        // The worker waits after its first step, the first item's start.
+        for (int i = 0; i < 400 && ControlText(dialog, IDC_ITEM_COUNTER).empty(); ++i)
+            ::Sleep(50);
+        counter = ControlText(dialog, IDC_ITEM_COUNTER);
+        name = ControlText(dialog, IDC_CURRENT_NAME);
+        overall = static_cast<int>(SendDlgItemMessageW(dialog, IDC_OVERALL_PROGRESS, PBM_GETPOS, 0, 0));
+        gates.run.Set();
+    });
+    EXPECT_EQ(counter, FormatItemCounter(1, 2));
+    EXPECT_EQ(name, FormatCurrentName(L"one"));
+    EXPECT_EQ(overall, 0);
+}
+
 TEST_F(CopyDialogTest, PauseTwiceRestoresTheTextsAndCancelEndsWithOne)
 {
     AddTrack(L"big", 1000000);
@@ -270,8 +290,8 @@ TEST_F(CopyDialogTest, CancelWhileTheWorkerReportsNeitherHangsNorLosesTheLine)
     gates.run.Set();
     const INT_PTR result = RunDialog([&](HWND dialog) {
         gates.inReport.Wait();
-        // The worker holds the lock and is about to hand its reports to the
-        // dialog's thread; the cancel must answer that while it waits for the lock.
+        // The worker holds the lock and is about to report; the cancel waits
+        // for the lock, and the worker's line still reaches the log.
         PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
         ::Sleep(50);
         gates.reportGo.Set();
