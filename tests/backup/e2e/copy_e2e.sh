@@ -129,19 +129,21 @@ if [ "$mode" = playlists ]; then
   xdotool key alt+o b
 fi
 xdotool key ctrl+a
+ticked=$(cwine "$b/tests/ui/savanto_probe.exe" ticked $tracks 20) || fail "Ctrl+A did not tick every row: $ticked"
 xdotool key ctrl+t
 
-dialog=$(xwait_window "Copying\.\.\." 60) || fail "no progress dialog after Ctrl+A, Ctrl+T"
-sleep 0.5   # a few chunks in, so the bars show progress
+# A run of small files can end before its progress dialog is ever seen; the
+# dialog is pictured when it is. The run's end is its rows unticked, or with
+# failures its end message, which comes once the run and its log are done.
 shot=$b/e2e/$mode-progress-dialog.png
-import -window root "$shot"
-
-# The run has ended when its dialog is gone; the dialog closes the log as it goes.
-for _ in $(seq 1 3000); do
-  xdotool search --name "^Copying" >/dev/null 2>&1 || break
-  sleep 0.1
-done
-xdotool search --name "^Copying" >/dev/null 2>&1 && fail "the copy did not end"
+rm -f "$shot"
+if xwait_window "Copying\.\.\." 2 >/dev/null; then import -window root "$shot"; fi
+if [ "$mode" = faults ]; then
+  xwait_window Savanto 300 >/dev/null || fail "the copy to the full disk did not end with a message"
+else
+  ticked=$(cwine "$b/tests/ui/savanto_probe.exe" ticked 0 300) || fail "the copy did not end with its rows unticked: $ticked"
+fi
+xwait_gone "Copying\.\.\." 60 || fail "the progress dialog did not close"
 
 check=(copy_e2e_check)
 [ "$mode" = faults ] && check=(copy_e2e_check --faults)
@@ -168,4 +170,4 @@ if [ "$mode" = playlists ]; then
     cwine reg query "$key" /v $value 2>/dev/null | grep -q 'REG_DWORD.*0x1' || fail "$value was not saved as 1"
   done
 fi
-echo "PASS: screenshot $shot"
+if [ -f "$shot" ]; then echo "PASS: screenshot $shot"; else echo "PASS (the run ended before its dialog could be pictured)"; fi
