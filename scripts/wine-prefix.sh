@@ -205,6 +205,9 @@ xsession_start() {  # xsession_start <builddir> <prefix name>
   savanto_pid=""
   trap xsession_stop EXIT
   trap "exit 1" INT TERM HUP   # so that the cleanup runs on those too
+  # A command that ends the script through set -e says which it was.
+  set -o errtrace
+  trap 'echo "FAIL: line $LINENO of ${BASH_SOURCE[0]##*/}: \"$BASH_COMMAND\" exited with $?" >&2' ERR
   xdisplay_start
   xprefix_init "$1" "$2"
 }
