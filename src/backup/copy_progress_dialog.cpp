@@ -38,27 +38,42 @@ void DialogCopyHost::Note(Change&& change)
 
 void DialogCopyHost::SetOverallProgress(int position)
 {
-    Note([position](CopyDisplay& display) { return display.overall = position, CopyDisplay::kOverall; });
+    Note([position](CopyDisplay& display) {
+        display.overall = position;
+        return CopyDisplay::kOverall;
+    });
 }
 
 void DialogCopyHost::SetFileProgress(int value)
 {
-    Note([value](CopyDisplay& display) { return display.file = value, CopyDisplay::kFile; });
+    Note([value](CopyDisplay& display) {
+        display.file = value;
+        return CopyDisplay::kFile;
+    });
 }
 
 void DialogCopyHost::SetCounterText(const wchar_t* text)
 {
-    Note([text](CopyDisplay& display) { return display.counter = text, CopyDisplay::kCounter; });
+    Note([text](CopyDisplay& display) {
+        display.counter = text;
+        return CopyDisplay::kCounter;
+    });
 }
 
 void DialogCopyHost::SetNameText(const wchar_t* text)
 {
-    Note([text](CopyDisplay& display) { return display.name = text, CopyDisplay::kName; });
+    Note([text](CopyDisplay& display) {
+        display.name = text;
+        return CopyDisplay::kName;
+    });
 }
 
 void DialogCopyHost::SetElapsedText(const wchar_t* text)
 {
-    Note([text](CopyDisplay& display) { return display.elapsed = text, CopyDisplay::kElapsed; });
+    Note([text](CopyDisplay& display) {
+        display.elapsed = text;
+        return CopyDisplay::kElapsed;
+    });
 }
 
 void DialogCopyHost::ShowChanges()
