@@ -28,53 +28,24 @@ DWORD DialogCopyHost::TickCount() { return GetTickCount(); }
 
 void DialogCopyHost::Log(const wchar_t* line) { g_log.Write(L"%ls", line); }
 
-template <class Change>
-void DialogCopyHost::Note(Change&& change)
+template <class Field, class Value>
+void DialogCopyHost::Note(Field CopyDisplay::*field, CopyDisplay::Part part, const Value& value)
 {
     AcquireSRWLockExclusive(&m_displayLock);
-    m_display.changed |= change(m_display);
+    m_display.*field = value;
+    m_display.changed |= part;
     ReleaseSRWLockExclusive(&m_displayLock);
 }
 
-void DialogCopyHost::SetOverallProgress(int position)
-{
-    Note([position](CopyDisplay& display) {
-        display.overall = position;
-        return CopyDisplay::kOverall;
-    });
-}
+void DialogCopyHost::SetOverallProgress(int position) { Note(&CopyDisplay::overall, CopyDisplay::kOverall, position); }
 
-void DialogCopyHost::SetFileProgress(int value)
-{
-    Note([value](CopyDisplay& display) {
-        display.file = value;
-        return CopyDisplay::kFile;
-    });
-}
+void DialogCopyHost::SetFileProgress(int value) { Note(&CopyDisplay::file, CopyDisplay::kFile, value); }
 
-void DialogCopyHost::SetCounterText(const wchar_t* text)
-{
-    Note([text](CopyDisplay& display) {
-        display.counter = text;
-        return CopyDisplay::kCounter;
-    });
-}
+void DialogCopyHost::SetCounterText(const wchar_t* text) { Note(&CopyDisplay::counter, CopyDisplay::kCounter, text); }
 
-void DialogCopyHost::SetNameText(const wchar_t* text)
-{
-    Note([text](CopyDisplay& display) {
-        display.name = text;
-        return CopyDisplay::kName;
-    });
-}
+void DialogCopyHost::SetNameText(const wchar_t* text) { Note(&CopyDisplay::name, CopyDisplay::kName, text); }
 
-void DialogCopyHost::SetElapsedText(const wchar_t* text)
-{
-    Note([text](CopyDisplay& display) {
-        display.elapsed = text;
-        return CopyDisplay::kElapsed;
-    });
-}
+void DialogCopyHost::SetElapsedText(const wchar_t* text) { Note(&CopyDisplay::elapsed, CopyDisplay::kElapsed, text); }
 
 void DialogCopyHost::ShowChanges()
 {

@@ -53,8 +53,9 @@ protected:
     HWND Dialog() const { return m_dialog; }
 
 private:
-    template <class Change>
-    void Note(Change&& change);
+    // Sets one part of what the dialog shows and marks it changed.
+    template <class Field, class Value>
+    void Note(Field CopyDisplay::*field, CopyDisplay::Part part, const Value& value);
 
     HWND m_dialog;
     CViewThread m_dialogThread;

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <cwchar>
 
 namespace compressed_db {
 
@@ -122,20 +121,7 @@ Content ReadDatabase(const wchar_t* cdbPath, ByteChunks* image)
 
 bool PathBeside(const wchar_t* iTunesDbPath, wchar_t* cdbPath, size_t cdbPathUnits)
 {
-    const wchar_t* slash = wcsrchr(iTunesDbPath, L'\\');
-    const wchar_t* forward = wcsrchr(iTunesDbPath, L'/');
-    if (forward && (!slash || forward > slash))
-        slash = forward;
-    const size_t folderUnits = slash ? static_cast<size_t>(slash - iTunesDbPath) + 1 : 0;
-    if (folderUnits >= cdbPathUnits)
-        return false;
-    static const wchar_t kName[] = L"iTunesCDB";
-    const size_t nameUnits = sizeof(kName) / sizeof(kName[0]);   // with its NUL
-    if (nameUnits > cdbPathUnits - folderUnits)
-        return false;
-    wmemcpy(cdbPath, iTunesDbPath, folderUnits);
-    wmemcpy(cdbPath + folderUnits, kName, nameUnits);
-    return true;
+    return FilePathBeside(iTunesDbPath, L"iTunesCDB", cdbPath, cdbPathUnits);
 }
 
 }  // namespace compressed_db

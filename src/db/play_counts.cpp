@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <cwchar>
-#include <string>
 
 namespace play_counts {
 
@@ -56,12 +54,9 @@ size_t MergeFileBeside(const wchar_t* databasePath, const std::vector<std::uniqu
 {
     if (!databasePath || tracks.empty())
         return 0;
-    std::wstring path = databasePath;
-    const size_t slash = path.find_last_of(L"\\/");
-    path.erase(slash == std::wstring::npos ? 0 : slash + 1);
-    path += kFileName;
+    wchar_t path[MAX_PATH];
     ReadAheadFile file;
-    if (!file.Open(path.c_str()))
+    if (!FilePathBeside(databasePath, kFileName, path, MAX_PATH) || !file.Open(path))
         return 0;
     std::vector<uint8_t> bytes(static_cast<size_t>(std::min(file.Size(), kMaxFileBytes)));
     if (bytes.empty() || !file.Read(bytes.data(), bytes.size()))

@@ -2,6 +2,24 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
+
+bool FilePathBeside(const wchar_t* path, const wchar_t* name, wchar_t* out, size_t outUnits)
+{
+    const wchar_t* slash = wcsrchr(path, L'\\');
+    const wchar_t* forward = wcsrchr(path, L'/');
+    if (forward && (!slash || forward > slash))
+        slash = forward;
+    const size_t folderUnits = slash ? static_cast<size_t>(slash - path) + 1 : 0;
+    if (folderUnits >= outUnits)
+        return false;
+    const size_t nameUnits = wcslen(name) + 1;   // with its NUL
+    if (nameUnits > outUnits - folderUnits)
+        return false;
+    wmemcpy(out, path, folderUnits);
+    wmemcpy(out + folderUnits, name, nameUnits);
+    return true;
+}
 
 bool ReadAheadFile::Open(const wchar_t* path)
 {

@@ -6,6 +6,11 @@
 #include <cstdint>
 #include <vector>
 
+// The file `name` in the folder of `path` (the folder ends at the last "\" or
+// "/"; a bare name has none), written to `out` with its NUL; false, with
+// nothing written, when it does not fit in `outUnits`.
+bool FilePathBeside(const wchar_t* path, const wchar_t* name, wchar_t* out, size_t outUnits);
+
 // A read-only file walked with small reads and relative moves, served from a
 // bounded read-ahead window so that thousands of 32-byte reads do not each
 // cost a system call. Every read is all-or-nothing and every move stays
