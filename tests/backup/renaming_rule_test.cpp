@@ -273,6 +273,7 @@ TEST(DestinationPath, FormingTable)
         {"spaces before the dot", L"D:\\B\\", L"PRN \\lpt1 ", L".mp3", 1, L"PRN_\\lpt1 _.mp3"},
         {"not devices", L"D:\\B\\", L"COM0\\Console\\LPT10\\xNul", L".mp3", 1,
          L"COM0\\Console\\LPT10\\xNul.mp3"},
+        {"superscript ports", L"D:\\B\\", L"COM\u00B9\\lpt\u00B2.x\\Com\u00B3", L"", 1, L"COM\u00B9_\\lpt\u00B2_.x\\Com\u00B3_"},
         {"a numbered device is none", L"D:\\B\\", L"Con", L".mp3", 2, L"Con (2).mp3"},
         {"a doubled separator is one", L"D:\\B\\", L"a. \\\\x.", L".", 1, L"a\\x"},
     };
