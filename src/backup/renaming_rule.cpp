@@ -117,6 +117,10 @@ bool IsCleanedCharacter(wchar_t c)
     return (c >= 0x01 && c <= 0x1F) || (wcschr(L"\\/:*?\"<>|", c) != nullptr && c != L'\0');
 }
 
+// Left alone, half a pair reaches the copy's name as it is, while the playlist
+// and library files (UTF-8) cannot write it, and so would name another file.
+bool IsHalfOfAPair(wchar_t c) { return IS_HIGH_SURROGATE(c) || IS_LOW_SURROGATE(c); }
+
 }  // namespace
 
 std::wstring FileSystemComponent(const std::wstring& component)
@@ -130,9 +134,11 @@ std::wstring FileSystemComponent(const std::wstring& component)
 std::wstring CleanFileName(const wchar_t* value)
 {
     std::wstring cleaned = value ? value : L"";
-    for (wchar_t& c : cleaned) {
-        if (IsCleanedCharacter(c))
-            c = L'_';
+    for (size_t i = 0; i < cleaned.size(); ++i) {
+        if (IS_HIGH_SURROGATE(cleaned[i]) && i + 1 < cleaned.size() && IS_LOW_SURROGATE(cleaned[i + 1]))
+            ++i;   // a pair is one character and stays
+        else if (IsCleanedCharacter(cleaned[i]) || IsHalfOfAPair(cleaned[i]))
+            cleaned[i] = L'_';
     }
     return cleaned;
 }

@@ -19,9 +19,9 @@ constexpr wchar_t kUnknownArtist[] = L"uknown artist";
 constexpr wchar_t kUntitled[] = L"untitled";
 constexpr wchar_t kUnknownComposer[] = L"unknown composer";
 
-// Replaces the nine characters a file name cannot hold, and the control
-// characters U+0001 to U+001F, with "_"; never changes the length. A null
-// value gives an empty text.
+// Replaces the nine characters a file name cannot hold, the control
+// characters U+0001 to U+001F and every surrogate without its other half
+// with "_"; never changes the length. A null value gives an empty text.
 std::wstring CleanFileName(const wchar_t* value);
 
 // The expanded rule; FormItemDestination (destination_path.h) makes it a

@@ -103,6 +103,7 @@ TEST(RenamingRule, InsertedTagsAreCleanedOfExactlyNineCharacters)
     EXPECT_EQ(L"_a_b___", Expand(L"<title>", tags));
     tags.title = L"<artist>";           // inserted text is not expanded again
     EXPECT_EQ(L"_artist_", Expand(L"<title>", tags));
+    EXPECT_EQ(L"\xD83C\xDFB5 __ a_", CleanFileName(L"\xD83C\xDFB5 \xDFB5\xD83C a\xD83C"));   // a pair stays, halves do not
     EXPECT_EQ(L"", CleanFileName(nullptr));
 }
 
