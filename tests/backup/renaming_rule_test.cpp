@@ -157,7 +157,8 @@ TEST(RenamingRule, HelpTextListsEveryKeyword)
                  L" <albumartist> - inserts the album artist, else the artist name\n"
                  L" <year> - inserts the year\n"
                  L" <disc> - inserts the disc number\n"
-                 L" <composer> - inserts the composer name",
+                 L" <composer> - inserts the composer name\n"
+                 L" <kind> - inserts Music, Podcasts, Audiobooks, Movies...",
                  kRenamingRuleHelp);
 }
 
