@@ -36,6 +36,13 @@ size_t DeviceNameEnd(const std::wstring& component)
     return dot == std::wstring::npos ? component.size() : dot;
 }
 
+// Windows also reserves the ports numbered with the superscript digits that
+// its code pages map to 1, 2 and 3.
+bool IsPortDigit(wchar_t c)
+{
+    return (c >= L'1' && c <= L'9') || c == L'\u00B9' || c == L'\u00B2' || c == L'\u00B3';
+}
+
 std::wstring TrimmedTrailingSpaces(const std::wstring& text)
 {
     const size_t last = text.find_last_not_of(L' ');
@@ -208,7 +215,7 @@ bool IsDeviceName(const std::wstring& component)
     }
     const std::wstring prefix = part.substr(0, 3);
     return part.size() == 4 && (EqualsAsciiUpper(prefix, L"COM") || EqualsAsciiUpper(prefix, L"LPT")) &&
-           part[3] >= L'1' && part[3] <= L'9';
+           IsPortDigit(part[3]);
 }
 
 std::wstring WithoutDeviceName(const std::wstring& component)

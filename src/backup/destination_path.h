@@ -21,7 +21,8 @@ constexpr size_t kMaxFolderPathUnits = 247;
 constexpr size_t kMaxLastComponentUnits = 250;
 
 // True when the part of `component` before its first dot, trailing spaces
-// ignored, names a device (CON, PRN, AUX, NUL, COM1-9, LPT1-9) in any case.
+// ignored, names a device (CON, PRN, AUX, NUL, COM1-9, LPT1-9, and COM and LPT
+// with a superscript 1, 2 or 3) in any case.
 bool IsDeviceName(const std::wstring& component);
 // `component` with "_" after such a part ("Con.mp3" -> "Con_.mp3"); other
 // components unchanged.
