@@ -664,11 +664,12 @@ void BenchRunFiles(const std::wstring& folder, const std::wstring& dbPath)
         library.playlists[p].name = L"Playlist " + std::to_wstring(p + 1);
     const std::wstring destination = folder + L"\\run files\\";
     std::vector<TrackCopy> copies;
-    const double formMs = BestMs(
-        [&] {
-            const DestinationNames names(destination.c_str(), settings_defaults::kNamingConvertion, library.tracks);
-            copies = FormTrackCopies(names, library.tracks);
-        });
+    std::unique_ptr<DestinationNames> names;
+    const double formMs = BestMs([&] {
+        names = std::make_unique<DestinationNames>(destination.c_str(), settings_defaults::kNamingConvertion,
+                                                   library.tracks);
+        copies = FormTrackCopies(*names);
+    });
     std::set<std::wstring> folders;
     for (const TrackCopy& copy : copies) {
         const std::wstring parent = copy.onDisk.substr(0, copy.onDisk.rfind(L'\\'));
@@ -678,7 +679,17 @@ void BenchRunFiles(const std::wstring& folder, const std::wstring& dbPath)
     }
     const double checkMs = BestMs([&] { CheckCopies(copies); });
     std::vector<RunFile> files;
-    const double composeMs = BestMs([&] { files = ComposeRunFiles(library, copies, CurrentLibraryFileInfo(destination.c_str())); });
+    // Each compose claims its files' names anew, in a copy of the run's names made beforehand.
+    std::vector<DestinationNames> claims(kRuns, *names);
+    const double composeMs = BestMs([&] {
+        files = ComposeRunFiles(library, copies, CurrentLibraryFileInfo(destination.c_str()), claims.back());
+        claims.pop_back();
+    });
+    std::string indexText;
+    const double indexMs = BestMs([&] {
+        const auto lines = IndexLinesAfterRun(*names, copies, {}, [](const std::wstring&) { return FileOnDisk(); });
+        indexText = IndexText(lines);
+    });
     size_t bytes = 0;
     const double writeMs = BestMs([&] {
         bytes = 0;
@@ -696,6 +707,8 @@ void BenchRunFiles(const std::wstring& folder, const std::wstring& dbPath)
             1000.0 * checkMs / static_cast<double>(std::max<size_t>(copies.size(), 1)));
     wprintf(L"run files: %zu files, %.1f MB (20 playlists, library file): composed in %.1f ms, written in %.1f ms\n",
             files.size(), static_cast<double>(bytes) / 1e6, composeMs, writeMs);
+    wprintf(L"run files: index of %zu lines, %.1f MB: composed in %.1f ms\n", copies.size(),
+            static_cast<double>(indexText.size()) / 1e6, indexMs);
     for (const TrackCopy& copy : copies)
         DeleteFileW(copy.onDisk.c_str());
     for (const RunFile& file : files)

@@ -1,10 +1,12 @@
 // make_sample_ipod FOLDER [--tracks N] [--name TEXT | --no-device-info]
 //                         [--label TEXT] [--no-media] [--media-bytes N] [--compressed] [--awkward]
+//                         [--drop N]
 // Fills FOLDER as a simulated iPod volume. --label writes Wine's volume label
 // file, so the folder mapped as a drive letter reports that label.
 // --compressed writes the database as newer iPods do: iTunesCDB, compressed,
 // beside a zero-byte iTunesDB. --awkward gives the last six tracks names
-// that are hard to write on Windows (ipodgen::AwkwardTracks).
+// that are hard to write on Windows (ipodgen::AwkwardTracks). --drop N leaves
+// the N-th track (from 1) out, as an iPod from which it was deleted.
 #include "ipodgen/sample_ipod.h"
 
 #include <windows.h>
@@ -19,7 +21,7 @@ int Usage()
 {
     fwprintf(stderr, L"usage: make_sample_ipod FOLDER [--tracks N] [--name TEXT | --no-device-info]\n"
                      L"                        [--label TEXT] [--no-media] [--media-bytes N] [--compressed]\n"
-                     L"                        [--awkward]\n");
+                     L"                        [--awkward] [--drop N]\n");
     return 2;
 }
 
@@ -49,6 +51,8 @@ int wmain(int argc, wchar_t** argv)
             options.compressedDatabase = true;
         else if (arg == L"--awkward")
             options.awkwardNames = true;
+        else if (arg == L"--drop" && hasValue)
+            options.droppedTrack = _wtoi(argv[++i]);
         else if (arg == L"--media-bytes" && hasValue)
             options.mediaBytes = static_cast<uint32_t>(_wtoi(argv[++i]));
         else
@@ -65,6 +69,7 @@ int wmain(int argc, wchar_t** argv)
         utf8.resize(n > 0 ? n : 0);
         ipodgen::WriteBytes(folder + L"\\.windows-label", ipodgen::Bytes(utf8.begin(), utf8.end()));
     }
-    wprintf(L"sample iPod with %d tracks in %ls\n", options.trackCount, folder.c_str());
+    wprintf(L"sample iPod with %d tracks in %ls\n", options.trackCount - (options.droppedTrack > 0 ? 1 : 0),
+            folder.c_str());
     return 0;
 }

@@ -166,8 +166,10 @@ void CopyCheckedItems(HWND mainWnd)
         actions.messageBox(mainWnd, kNoDefaultFolder, L"Savanto", MB_ICONWARNING);
         return;
     }
-    if (actions.runCopyDialog(mainWnd) == 0)
-        ReportFailedRun(mainWnd, actions);
+    // The run's outcome decides, not the button that ended the dialog: Cancel
+    // pressed as the run ended still leaves a finished run to report.
+    actions.runCopyDialog(mainWnd);
+    ReportFailedRun(mainWnd, actions);
 }
 
 void ArmSyncChecksTimer(HWND mainWnd)

@@ -20,6 +20,8 @@ struct Recorded {
     bool browseAnswer = false;
     int dialogs = 0;
     std::wstring destinationAtDialog;
+    INT_PTR dialogResult = 0;
+    bool runCancelled = false;   // else the run ends with one failed item
 };
 Recorded* g_recorded = nullptr;
 
@@ -41,7 +43,13 @@ INT_PTR RecordDialog(HWND)
 {
     ++g_recorded->dialogs;
     g_recorded->destinationAtDialog = g_copyJob.destinationFolder;
-    return 0;
+    if (g_recorded->dialogResult != 0) {
+        g_copyJob.outcomes = {CopyOutcome::Failed};
+        g_copyJob.itemCount = 1;
+        g_copyJob.runEnded = !g_recorded->runCancelled;
+        g_copyJob.cancelled = g_recorded->runCancelled ? 1 : 0;
+    }
+    return g_recorded->dialogResult;
 }
 
 class ListCommandsTest : public MainWindowTest {
@@ -210,6 +218,26 @@ TEST_F(ListCommandsTest, CopyTakesTheDefaultFolderOrTheChosenOne)
     EXPECT_EQ(2, m_recorded.dialogs);
     EXPECT_EQ(L"C:\\Chosen\\", m_recorded.destinationAtDialog);
     EXPECT_TRUE(m_recorded.messages.empty());
+}
+
+// Cancel pressed as the run ended returns the dialog's Cancel result: the
+// run's outcome, not the button, decides whether its end is reported.
+TEST_F(ListCommandsTest, TheRunsOutcomeNotTheButtonDecidesTheEndMessage)
+{
+    Tick(1, true);
+    Command(IDM_CHECK_ALL);
+    g_settings.AskForDestPath = 0;
+    m_recorded.dialogResult = IDCANCEL;
+    for (bool cancelled : {false, true}) {
+        m_recorded.runCancelled = cancelled;
+        m_recorded.messages.clear();
+        Command(IDM_COPY);
+        const std::wstring said = m_recorded.messages.empty() ? L"" : m_recorded.messages[0].substr(0, 34);
+        EXPECT_EQ(cancelled ? L"" : L"1 of 1 tracks could not be copied.", said);
+    }
+    g_copyJob.outcomes.clear();
+    g_copyJob.runEnded = false;
+    g_copyJob.cancelled = 0;
 }
 
 // Counts the read-backs of the marks: each one ends by showing the checked

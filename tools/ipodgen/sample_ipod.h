@@ -45,10 +45,15 @@ struct SampleIpodOptions {
     bool compressedDatabase = false;
     // The last six tracks get names Windows makes hard (see AwkwardTracks).
     bool awkwardNames = false;
+    // The track at this position (1-based; 0: none) is left out, as if it
+    // had been deleted from the iPod; the others keep their ids and files.
+    int droppedTrack = 0;
 };
 
 // The same count always gives the same tracks.
 std::vector<SampleTrack> SampleTracks(int count, uint32_t mediaBytes = 0, bool awkwardNames = false);
+// The tracks of those options, the dropped one left out.
+std::vector<SampleTrack> SampleTracksOf(const SampleIpodOptions& options);
 // Renames the last six tracks to artist "Awkward" with a 240-character title,
 // two with one title, "Con", "Nul" and a title holding a control character.
 void AwkwardTracks(std::vector<SampleTrack>& tracks);
