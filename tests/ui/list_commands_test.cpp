@@ -3,6 +3,7 @@
 
 #include "backup/copy_job.h"
 #include "ipodgen/sample_ipod.h"
+#include "library/host_window.h"
 #include "library/media_library.h"
 #include "support/test_support.h"
 #include "ui/list_commands.h"
@@ -69,12 +70,11 @@ protected:
     HWND List() const { return Item(IDC_MEDIA_LIST); }
     int Rows() const { return static_cast<int>(SendMessageW(List(), LVM_GETITEMCOUNT, 0, 0)); }
     void Command(int id) const { SendMessageW(m_window, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+    // A click on the row's check box when it does not show `ticked`.
     void Tick(int row, bool ticked) const
     {
-        LVITEMW item = {};
-        item.stateMask = LVIS_STATEIMAGEMASK;
-        item.state = INDEXTOSTATEIMAGEMASK(ticked ? 2 : 1);
-        SendMessageW(List(), LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+        if (IsRowTicked(List(), row) != ticked)
+            testing_support::HostWindow::ClickBox(List(), row);
     }
     void Select(int row) const
     {
@@ -91,18 +91,47 @@ protected:
                 rows.push_back(row);
         return rows;
     }
-    void ClickList() const
+    // The list's own report of a click, at `x` in the row's middle.
+    void ClickList(int row, int x) const
     {
+        RECT bounds = {LVIR_BOUNDS};
+        SendMessageW(List(), LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&bounds));
         NMITEMACTIVATE click = {};
-        click.hdr.hwndFrom = List();
-        click.hdr.idFrom = IDC_MEDIA_LIST;
-        click.hdr.code = NM_CLICK;
+        click.hdr = {List(), IDC_MEDIA_LIST, NM_CLICK};
+        click.iItem = row;
+        click.ptAction = {x, (bounds.top + bounds.bottom) / 2};
+        SendMessageW(m_window, WM_NOTIFY, IDC_MEDIA_LIST, reinterpret_cast<LPARAM>(&click));
+    }
+    void Space() const { SendMessageW(List(), WM_KEYDOWN, VK_SPACE, 0x00390001); }
+    void ClickHeading(int column) const
+    {
+        NMLISTVIEW click = {};
+        click.hdr = {List(), IDC_MEDIA_LIST, LVN_COLUMNCLICK};
+        click.iItem = -1;
+        click.iSubItem = column;
         SendMessageW(m_window, WM_NOTIFY, IDC_MEDIA_LIST, reinterpret_cast<LPARAM>(&click));
     }
 
     CopyCommandActions m_savedActions = {};
     Recorded m_recorded;
 };
+
+LRESULT CALLBACK CountMessages(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR counter)
+{
+    ++*reinterpret_cast<int*>(counter);
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+TEST_F(ListCommandsTest, EveryTickCommandRedrawsOnceAndNeverWritesRows)
+{
+    int messages = 0;
+    SetWindowSubclass(List(), CountMessages, 2, reinterpret_cast<DWORD_PTR>(&messages));
+    for (int id : {IDM_CHECK_ALL, IDM_LIST_UNCHECK_ALL, IDM_INVERT_CHECKS, IDM_LIST_CHECK_SELECTION})
+        Command(id);
+    RemoveWindowSubclass(List(), CountMessages, 2);
+    EXPECT_LE(messages, 4 * 2) << "a message or two per command, none per row";
+    EXPECT_EQ(30, g_pLibrary->GetCheckedCount());
+}
 
 TEST_F(ListCommandsTest, CheckAllWithASearchTicksOnlyTheShownRows)
 {
@@ -212,17 +241,17 @@ TEST_F(ListCommandsTest, CopyTakesTheDefaultFolderOrTheChosenOne)
     EXPECT_TRUE(m_recorded.messages.empty());
 }
 
-// Counts the read-backs of the marks: each one ends by showing the checked
-// count in part 1 of the status bar.
-class ReadBackCounter {
+// Counts the texts of the checked count, which each change of ticks ends by
+// showing in part 1 of the status bar.
+class CheckedCountTexts {
 public:
-    ReadBackCounter()
+    CheckedCountTexts()
     {
         SetWindowSubclass(g_hStatusBar, CountCheckedTexts, kSubclassId, reinterpret_cast<DWORD_PTR>(&m_count));
     }
-    ~ReadBackCounter() { RemoveWindowSubclass(g_hStatusBar, CountCheckedTexts, kSubclassId); }
-    ReadBackCounter(const ReadBackCounter&) = delete;
-    ReadBackCounter& operator=(const ReadBackCounter&) = delete;
+    ~CheckedCountTexts() { RemoveWindowSubclass(g_hStatusBar, CountCheckedTexts, kSubclassId); }
+    CheckedCountTexts(const CheckedCountTexts&) = delete;
+    CheckedCountTexts& operator=(const CheckedCountTexts&) = delete;
 
     int Count() const { return m_count; }
 
@@ -240,26 +269,20 @@ private:
     int m_count = 0;
 };
 
-TEST_F(ListCommandsTest, ClickedMarksAreReadBackOnceAfterTheLastClick)
+TEST_F(ListCommandsTest, AClickOnABoxTicksAtOnceAndAClickBesideItDoesNot)
 {
-    ReadBackCounter readBacks;
-    Tick(2, true);
-    ClickList();
-    Tick(4, true);
-    ClickList();
-    EXPECT_EQ(0, g_pLibrary->GetCheckedCount());   // not before the timer
-    ASSERT_TRUE(PumpUntil([] { return g_pLibrary->GetCheckedCount() == 2; }));
-    EXPECT_EQ(L"Checked items: 2", StatusText(1));
-    PumpFor(400);   // twice the delay: a timer left running would read again
-    EXPECT_EQ(1, readBacks.Count()) << "two clicks, one read-back";
-
-    g_busy = 1;   // refused while a scan or load runs
-    Tick(6, true);
-    ClickList();
-    PumpFor(400);
-    g_busy = 0;
-    EXPECT_EQ(2, g_pLibrary->GetCheckedCount());
-    EXPECT_EQ(1, readBacks.Count());
+    CheckedCountTexts counts;
+    RECT icon = {LVIR_ICON};
+    SendMessageW(List(), LVM_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&icon));
+    ClickList(2, icon.left / 2);   // on the box
+    EXPECT_EQ(1, g_pLibrary->GetCheckedCount());
+    EXPECT_EQ(L"Checked items: 1", StatusText(1));
+    EXPECT_EQ(1, counts.Count()) << "the counts once per click";
+    ClickList(4, icon.right + 20);   // on the title
+    ClickList(2, icon.left / 2);
+    EXPECT_EQ(0, g_pLibrary->GetCheckedCount());
+    Tick(5, true);   // a real click, through the list
+    EXPECT_EQ(std::vector<int>{5}, TickedRows());
 }
 
 // A scan or load (g_busy) or an eject (g_ejecting) may rebuild the library at
@@ -273,8 +296,9 @@ TEST_F(ListCommandsTest, HandlersLeaveTheLibraryAloneWhileAWorkerMayRebuildIt)
         *flag = 1;
 
         Tick(3, true);
-        SendMessageW(m_window, WM_TIMER, IDT_SYNC_CHECKS, 0);   // the read-back timer expires
-        EXPECT_EQ(0, g_pLibrary->GetCheckedCount());
+        ListView_SetItemState(List(), 4, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        Space();
+        ClickHeading(0);
         Command(IDM_CHECK_ALL);
         Command(IDM_COPY);
         SetDlgItemTextW(m_window, IDC_SEARCH, L"matches no track at all");
@@ -283,19 +307,14 @@ TEST_F(ListCommandsTest, HandlersLeaveTheLibraryAloneWhileAWorkerMayRebuildIt)
         TreeView_SelectItem(tree, TreeView_GetChild(tree, TreeView_GetRoot(tree)));
         PumpFor(300);
         EXPECT_EQ(30, Rows()) << "no refresh";
-        EXPECT_EQ((std::vector<int>{3}), TickedRows()) << "no tick command";
-        EXPECT_EQ(0, g_pLibrary->GetCheckedCount()) << "no read-back";
+        EXPECT_TRUE(TickedRows().empty()) << "no click, Space or tick command";
+        EXPECT_EQ(SortDirection::None, g_pLibrary->SortOrder()) << "no sort";
         EXPECT_EQ(0, m_recorded.dialogs + static_cast<int>(m_recorded.messages.size())) << "no copy";
 
-        // The read-back was put off, not dropped: it comes once the flag clears.
         *flag = 0;
-        EXPECT_TRUE(PumpUntil([] { return g_pLibrary->GetCheckedCount() == 1; }));
-        EXPECT_EQ(L"Checked items: 1", StatusText(1));
         SetDlgItemTextW(m_window, IDC_SEARCH, L"");
         KillTimer(m_window, IDT_SEARCH);
         TreeView_SelectItem(tree, TreeView_GetRoot(tree));
-        Tick(3, false);
-        g_pLibrary->SyncChecks();
     }
 }
 
