@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstring>
+#include <climits>
 #include <numeric>
 #include <string_view>
 #include <unordered_map>
@@ -24,38 +24,48 @@ const OwnedText TrackEntry::*TextOf(MediaColumn column)
     }
 }
 
-// Explorer's order of names. Each flag is Windows 7's or later; Wine 8 honours
-// them in sort keys too.
+// Explorer's order of names. LINGUISTIC_IGNORECASE and SORT_DIGITSASNUMBERS
+// need Windows 7; Wine 8 honours them in sort keys too.
 constexpr DWORD kSortKeyFlags = LCMAP_SORTKEY | LINGUISTIC_IGNORECASE | SORT_DIGITSASNUMBERS;
 
 // Sort keys of the distinct texts, end to end in one buffer: a key per track
 // would cost a heap block each, and artists, albums and genres repeat.
 struct DistinctTexts {
-    std::vector<std::wstring_view> texts;
-    std::vector<size_t> keyStart;   // one more than texts: the end of the last key
+    std::vector<size_t> keyStart = {0};   // one more than the texts: the end of the last key
     std::vector<uint8_t> keyBytes;
 
+    uint32_t Count() const { return static_cast<uint32_t>(keyStart.size() - 1); }
     std::string_view Key(size_t i) const
     {
         return {reinterpret_cast<const char*>(keyBytes.data()) + keyStart[i], keyStart[i + 1] - keyStart[i]};
     }
 };
 
+int MapSortKey(std::wstring_view text, uint8_t* key, int capacity)
+{
+    return LCMapStringEx(LOCALE_NAME_USER_DEFAULT, kSortKeyFlags, text.data(), static_cast<int>(text.size()),
+                         reinterpret_cast<wchar_t*>(key), capacity, nullptr, nullptr, 0);
+}
+
 void AppendSortKey(DistinctTexts& distinct, std::wstring_view text)
 {
-    const int length = static_cast<int>(std::min<size_t>(text.size(), INT_MAX / 4));
-    const int needed = LCMapStringEx(LOCALE_NAME_USER_DEFAULT, kSortKeyFlags, text.data(), length, nullptr, 0,
-                                     nullptr, nullptr, 0);
-    const size_t start = distinct.keyBytes.size();
-    if (needed > 0) {
-        distinct.keyBytes.resize(start + static_cast<size_t>(needed));
-        const int made = LCMapStringEx(LOCALE_NAME_USER_DEFAULT, kSortKeyFlags, text.data(), length,
-                                       reinterpret_cast<wchar_t*>(distinct.keyBytes.data() + start), needed,
-                                       nullptr, nullptr, 0);
-        // A failed key compares as the empty key: the text still gets a row
-        // place, beside the others that failed.
+    // Most keys fit in a buffer on the stack: one call makes them. A longer
+    // one is measured first.
+    uint8_t key[256];
+    if (text.size() > static_cast<size_t>(INT_MAX / 8))
+        text = text.substr(0, INT_MAX / 8);
+    int made = MapSortKey(text, key, sizeof(key));
+    if (made > 0) {
+        distinct.keyBytes.insert(distinct.keyBytes.end(), key, key + made);
+    } else if (GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+        const int needed = MapSortKey(text, nullptr, 0);
+        const size_t start = distinct.keyBytes.size();
+        distinct.keyBytes.resize(start + static_cast<size_t>(std::max(needed, 0)));
+        made = needed > 0 ? MapSortKey(text, distinct.keyBytes.data() + start, needed) : 0;
         distinct.keyBytes.resize(start + static_cast<size_t>(std::max(made, 0)));
     }
+    // A key that could not be made stays empty: the text still gets a place,
+    // beside the others that failed.
     distinct.keyStart.push_back(distinct.keyBytes.size());
 }
 
@@ -65,26 +75,24 @@ ColumnKeys TextKeys(const std::vector<std::unique_ptr<TrackEntry>>& tracks, cons
 {
     ColumnKeys keys(tracks.size(), kEmptyCell);
     DistinctTexts distinct;
-    distinct.keyStart.push_back(0);
     std::unordered_map<std::wstring_view, uint32_t> seen;
+    seen.reserve(tracks.size());
     std::vector<uint32_t> textOfTrack(tracks.size(), 0);
     for (size_t i = 0; i < tracks.size(); ++i) {
         const wchar_t* text = ((*tracks[i]).*field).get();
         if (!text || !text[0])
             continue;
-        const auto [entry, added] = seen.emplace(std::wstring_view(text), static_cast<uint32_t>(distinct.texts.size()));
-        if (added) {
-            distinct.texts.push_back(entry->first);
+        const auto [entry, added] = seen.emplace(std::wstring_view(text), distinct.Count());
+        if (added)
             AppendSortKey(distinct, entry->first);
-        }
         textOfTrack[i] = entry->second;
         keys[i] = 0;   // not empty: ranked below
     }
-    std::vector<uint32_t> byKey(distinct.texts.size());
+    std::vector<uint32_t> byKey(distinct.Count());
     std::iota(byKey.begin(), byKey.end(), 0u);
     std::sort(byKey.begin(), byKey.end(),
               [&](uint32_t a, uint32_t b) { return distinct.Key(a) < distinct.Key(b); });
-    std::vector<uint32_t> rank(distinct.texts.size(), 0);
+    std::vector<uint32_t> rank(distinct.Count(), 0);
     for (size_t i = 1; i < byKey.size(); ++i)
         rank[byKey[i]] = rank[byKey[i - 1]] + (distinct.Key(byKey[i]) != distinct.Key(byKey[i - 1]) ? 1 : 0);
     for (size_t i = 0; i < tracks.size(); ++i) {

@@ -204,11 +204,16 @@ void ShowMediaListRows(HWND listView, int count)
 {
     if (!listView)
         return;
-    SendMessageW(listView, LVM_SETITEMCOUNT, static_cast<WPARAM>(count), 0);
-    // The list keeps its selection and focus by row number, which now names
-    // other tracks.
-    ListView_SetItemState(listView, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    // The list keeps its selection and focus by row number, which would now
+    // name other tracks. Row by row: a change of state for row -1 walks every
+    // row of the list, asking for each one's state.
+    for (int row; (row = ListView_GetNextItem(listView, -1, LVNI_SELECTED)) >= 0;)
+        ListView_SetItemState(listView, row, 0, LVIS_SELECTED);
+    const int focused = ListView_GetNextItem(listView, -1, LVNI_FOCUSED);
+    if (focused >= 0)
+        ListView_SetItemState(listView, focused, 0, LVIS_FOCUSED);
     SendMessageW(listView, LVM_SETSELECTIONMARK, 0, -1);
+    SendMessageW(listView, LVM_SETITEMCOUNT, static_cast<WPARAM>(count), 0);
     if (count > 0)
         ListView_EnsureVisible(listView, 0, FALSE);
     InvalidateRect(listView, nullptr, TRUE);
