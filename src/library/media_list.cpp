@@ -67,7 +67,7 @@ bool TitleMatches(const wchar_t* title, const wchar_t* text, size_t textLength, 
 }
 
 // A click on a row's check box toggles its track: the list holds no state
-// image to toggle. A double click is two clicks on the box.
+// image to toggle.
 void OnClick(CMediaLibrary& library, const NMITEMACTIVATE& click)
 {
     LVHITTESTINFO hit = {};
@@ -148,7 +148,6 @@ bool OnMediaListNotify(CMediaLibrary& library, const NMHDR& header, LRESULT& res
         return true;
     }
     case NM_CLICK:
-    case NM_DBLCLK:
         if (!LibraryInUse())
             OnClick(library, reinterpret_cast<const NMITEMACTIVATE&>(header));
         return true;

@@ -2,9 +2,8 @@
 // A stand-in for the main window in tests: a top-level window carrying the
 // controls that the library and the device workers address, with their real
 // ids and the states the dialog template gives them, a menu with the items
-// they grey and tick, and a three-part status bar set as g_hStatusBar. The
-// media list is an owner-data list that the host answers for as the main
-// window does, through OnMediaListNotify.
+// they grey and tick, and a three-part status bar set as g_hStatusBar. Its
+// owner-data media list is answered as the main window answers it.
 #include "library/app_globals.h"
 #include "library/media_library.h"
 #include "library/media_list.h"
@@ -92,25 +91,35 @@ public:
     {
         return ListView_GetItemState(list, row, LVIS_STATEIMAGEMASK) == kStateTicked;
     }
+    // What every row's box shows: "x" ticked, "." not.
+    std::wstring Ticks() const
+    {
+        std::wstring marks;
+        for (int row = 0; row < ListView_GetItemCount(list); ++row)
+            marks += RowTicked(row) ? L'x' : L'.';
+        return marks;
+    }
     // Clicks the row's check box, as the mouse does, when it does not show `ticked`.
     void TickRow(int row, bool ticked)
     {
         if (RowTicked(row) != ticked)
             ClickBox(list, row);
     }
-    static void ClickBox(HWND list, int row)
+    static void ClickBox(HWND list, int row, bool beside = false)
     {
         ListView_EnsureVisible(list, row, FALSE);
         RECT bounds = {LVIR_BOUNDS}, icon = {LVIR_ICON};
         SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&bounds));
         SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&icon));
-        const LPARAM at = MAKELPARAM((bounds.left + icon.left) / 2, (bounds.top + bounds.bottom) / 2);
+        const int x = beside ? icon.right + 20 : (bounds.left + icon.left) / 2;   // beside: on the title
+        const LPARAM at = MAKELPARAM(x, (bounds.top + bounds.bottom) / 2);
         SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
         SendMessageW(list, WM_LBUTTONUP, 0, at);
     }
 
-    // Clicks a column's heading: the header tells the list, which tells its parent.
-    void ClickHeading(int column)
+    // Clicks a column's heading: the header tells the list, which tells its
+    // parent. Returns every heading's arrow after it: "^", "v" or "-" for none.
+    static std::wstring ClickHeading(HWND list, int column)
     {
         const HWND header = ListView_GetHeader(list);
         RECT r = {};
@@ -118,14 +127,10 @@ public:
         const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
         SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
         SendMessageW(header, WM_LBUTTONUP, 0, at);
-    }
-    // The heading's arrow: "^", "v" or "".
-    std::wstring Arrow(int column) const
-    {
-        HDITEMW item = {};
-        item.mask = HDI_FORMAT;
-        Header_GetItem(ListView_GetHeader(list), column, &item);
-        return (item.fmt & HDF_SORTUP) ? L"^" : (item.fmt & HDF_SORTDOWN) ? L"v" : L"";
+        std::wstring arrows;
+        for (HDITEMW item = {HDI_FORMAT}; Header_GetItem(header, arrows.size(), &item);)
+            arrows += (item.fmt & HDF_SORTUP) ? L'^' : (item.fmt & HDF_SORTDOWN) ? L'v' : L'-';
+        return arrows;
     }
 
     std::vector<std::wstring> PlaylistLabels() const

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace ipodgen;
 using testing_support::HostWindow;
 using testing_support::RunWorker;
@@ -180,44 +182,27 @@ TEST_F(LibraryWindow, TrackShownTwiceHasOneTickAndInvertFlipsItOnce)
     Load();
     ShowPlaylist(0);   // rows: Harbour Lights, Open Water, Harbour Lights
     host.TickRow(2, true);
-    EXPECT_EQ(1u, host.library.Tracks()[4]->isChecked);
-    EXPECT_TRUE(host.RowTicked(0)) << "both rows of a ticked track show the tick";
+    EXPECT_EQ(L"x.x", host.Ticks());
     host.library.InvertShownTicks();
-    EXPECT_EQ((std::vector<bool>{false, true, false}),
-              (std::vector<bool>{host.RowTicked(0), host.RowTicked(1), host.RowTicked(2)}));
-    EXPECT_EQ(1, host.library.GetCheckedCount());
-    host.TickRow(0, true);
-    EXPECT_TRUE(host.RowTicked(2));
-}
-
-// The list asks for rows by number while a load empties the library: a row
-// the library does not show answers empty and unticked.
-TEST_F(LibraryWindow, RowsTheLibraryDoesNotShowAnswerEmpty)
-{
-    Load();
-    host.library.SetShownTicks(true);
-    host.library.Clear();
-    EXPECT_EQ(0, ListView_GetItemCount(host.list)) << "the count goes before the tracks";
-    for (int row : {-1, 0, 4, 5, 100000}) {
-        wchar_t text[16] = L"stale";
-        NMLVDISPINFOW ask = {};
-        ask.hdr = {host.list, IDC_MEDIA_LIST, LVN_GETDISPINFOW};
-        ask.item = {LVIF_TEXT | LVIF_STATE | LVIF_IMAGE, row, 1, 0, LVIS_STATEIMAGEMASK, text, ARRAYSIZE(text), 7};
-        SendMessageW(host.window, WM_NOTIFY, IDC_MEDIA_LIST, reinterpret_cast<LPARAM>(&ask));
-        EXPECT_STREQ(L"", text) << row;
-        EXPECT_EQ(kStateUnticked, ask.item.state & LVIS_STATEIMAGEMASK) << row;
-        EXPECT_EQ(0, ask.item.iImage) << row;
-    }
+    EXPECT_EQ(L".x.", host.Ticks());
 }
 
 TEST_F(LibraryWindow, ClearLeavesTheRootAloneAndAnUnreadableDatabaseAnEmptyLibrary)
 {
     Load();
+    host.library.SetShownTicks(true);
     host.library.Clear();
     EXPECT_EQ(1u, TreeView_GetCount(host.tree));
     EXPECT_EQ(0, host.library.GetItemCount());
     EXPECT_TRUE(host.library.VisibleRows().empty());
-    EXPECT_EQ(0, ListView_GetItemCount(host.list));
+    EXPECT_EQ(0, ListView_GetItemCount(host.list)) << "the count goes before the tracks";
+    for (int row : {-1, 0, 4, 100000}) {   // a list that paints while a load empties the library
+        wchar_t text[16] = L"stale";
+        NMLVDISPINFOW ask = {{host.list, IDC_MEDIA_LIST, LVN_GETDISPINFOW},
+                             {LVIF_TEXT | LVIF_STATE | LVIF_IMAGE, row, 1, 0, LVIS_STATEIMAGEMASK, text, 16, 7}};
+        SendMessageW(host.window, WM_NOTIFY, IDC_MEDIA_LIST, reinterpret_cast<LPARAM>(&ask));
+        EXPECT_EQ(L"|4096|0", text + (L"|" + std::to_wstring(ask.item.state)) + L"|" + std::to_wstring(ask.item.iImage));
+    }
 
     ASSERT_TRUE(WriteBytes(dbPath, Bytes{'n', 'o', 'p', 'e', 0, 0, 0, 0}));
     Load();
@@ -246,98 +231,55 @@ TEST_F(LibraryWindow, HeadingClicksSortAscendingDescendingThenTheListsOwnOrder)
 {
     Load();
     const Strings library{L"Open Water", L"Slow Light", L"", L"Falling Rain", L"Harbour Lights"};
-    struct Click {
-        int column;
-        Strings titles;
-        const wchar_t* arrow;
+    const std::tuple<int, Strings, std::wstring> clicks[] = {
+        {0, {L"Falling Rain", L"Harbour Lights", L"Open Water", L"Slow Light", L""}, L"^-----"},
+        {0, {L"Slow Light", L"Open Water", L"Harbour Lights", L"Falling Rain", L""}, L"v-----"},
+        {0, library, L"------"},
+        {5, {L"", L"Open Water", L"Falling Rain", L"Harbour Lights", L"Slow Light"}, L"-----^"},   // -2 first, 0 last
+        {4, {L"Falling Rain", L"Harbour Lights", L"Slow Light", L"Open Water", L""}, L"----^-"},   // by length
+        {2, {L"Slow Light", L"Open Water", L"Falling Rain", L"Harbour Lights", L""}, L"--^---"},   // Tides by time
     };
-    const Click clicks[] = {
-        {0, {L"Falling Rain", L"Harbour Lights", L"Open Water", L"Slow Light", L""}, L"^"},
-        {0, {L"Slow Light", L"Open Water", L"Harbour Lights", L"Falling Rain", L""}, L"v"},
-        {0, library, L""},
-        {5, {L"", L"Open Water", L"Falling Rain", L"Harbour Lights", L"Slow Light"}, L"^"},   // -2 first, 0 last
-        {4, {L"Falling Rain", L"Harbour Lights", L"Slow Light", L"Open Water", L""}, L"^"},   // by length
-        {2, {L"Slow Light", L"Open Water", L"Falling Rain", L"Harbour Lights", L""}, L"^"},   // Tides: by time
-    };
-    for (const Click& click : clicks) {
-        host.ClickHeading(click.column);
-        EXPECT_EQ(click.titles, host.Column(0)) << "column " << click.column;
-        for (int column = 0; column < 6; ++column)
-            EXPECT_EQ(column == click.column ? click.arrow : L"", host.Arrow(column)) << click.column << "/" << column;
+    for (const auto& [column, titles, arrows] : clicks) {
+        EXPECT_EQ(arrows, HostWindow::ClickHeading(host.list, column));
+        EXPECT_EQ(titles, host.Column(0)) << arrows;
     }
-    Search(L"harbour");   // the sort holds through a search and a change of playlist
+    Search(L"harbour");   // the sort holds through a search, a change of playlist and ticking
     EXPECT_EQ((Strings{L"Slow Light", L"Harbour Lights"}), host.Column(0));
     Search(L"");
     ShowPlaylist(1);
-    EXPECT_EQ((Strings{L"Slow Light", L"Falling Rain", L""}), host.Column(0));
     host.library.SetShownTicks(true);
-    EXPECT_EQ((Strings{L"Slow Light", L"Falling Rain", L""}), host.Column(0)) << "and through ticking";
+    EXPECT_EQ((Strings{L"Slow Light", L"Falling Rain", L""}), host.Column(0));
     Load();
     EXPECT_EQ(library, host.Column(0)) << "a load shows the library's order";
-    EXPECT_EQ(L"", host.Arrow(2));
-    host.ClickHeading(2);
-    EXPECT_EQ(L"^", host.Arrow(2)) << "a load starts the click cycle anew";
+    EXPECT_EQ(L"--^---", HostWindow::ClickHeading(host.list, 2)) << "with no arrow, and the clicks start anew";
 }
 
 TEST_F(LibraryWindow, SpaceGivesTheSelectionTheFocusedRowsOppositeTickAndKeepsIt)
 {
     Load();
-    auto select = [&](std::vector<int> rows, int focused) {
-        ListView_SetItemState(host.list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-        for (int row : rows)
+    const std::tuple<std::vector<int>, int, std::wstring> presses[] = {
+        {{1, 3}, 3, L".x.x."}, {{1, 3}, 1, L"....."}, {{3}, 1, L"...x."}, {{}, 4, L"...xx"}};
+    for (const auto& [selected, focused, ticks] : presses) {
+        ListView_SetItemState(host.list, -1, 0, LVIS_SELECTED);
+        for (int row : selected)
             ListView_SetItemState(host.list, row, LVIS_SELECTED, LVIS_SELECTED);
         ListView_SetItemState(host.list, focused, LVIS_FOCUSED, LVIS_FOCUSED);
-    };
-    auto space = [&] { SendMessageW(host.list, WM_KEYDOWN, VK_SPACE, 0x00390001); };
-    auto ticks = [&] {
-        std::wstring marks;
-        for (int row = 0; row < 5; ++row)
-            marks += host.RowTicked(row) ? L'x' : L'.';
-        return marks;
-    };
-    select({1, 3}, 3);
-    space();
-    EXPECT_EQ(L".x.x.", ticks());
-    EXPECT_EQ((std::vector<int>{1, 3}), SelectedRows(host.list)) << "the selection stays";
-    host.TickRow(3, false);
-    space();
-    EXPECT_EQ(L".x.x.", ticks()) << "the focused row was unticked: all get ticked";
-    select({}, 4);
-    space();
-    EXPECT_EQ(L".x.xx", ticks()) << "no selection: the focused row";
-    UpdateStatusCounts();
-    EXPECT_EQ(L"Checked items: 3", host.StatusText(1));
-
-    select({0}, 0);
+        SendMessageW(host.list, WM_KEYDOWN, VK_SPACE, 0x00390001);
+        EXPECT_EQ(ticks, host.Ticks());
+        EXPECT_EQ(selected, SelectedRows(host.list)) << "the selection stays";
+    }
     Search(L"tides");
-    EXPECT_TRUE(SelectedRows(host.list).empty()) << "a rebuild clears the selection";
+    EXPECT_EQ(L"xx", host.Ticks()) << "a search keeps the ticks";
+    EXPECT_TRUE(SelectedRows(host.list).empty()) << "and clears the selection";
     EXPECT_EQ(-1, ListView_GetNextItem(host.list, -1, LVNI_FOCUSED)) << "and the focus";
-    EXPECT_EQ(L"xx", ticks().substr(0, 2)) << "and keeps the ticks";
 }
 
-TEST_F(LibraryWindow, TypeAheadFindsTheNextTitleBeginningWithTheText)
+TEST_F(LibraryWindow, TypeAheadMovesToTheNextTitleBeginningWithTheLetterRoundTheEnd)
 {
     Load();   // Open Water, Slow Light, (none), Falling Rain, Harbour Lights
-    struct Find {
-        const wchar_t* text;
-        UINT flags;
-        int start, row;
-    };
-    const Find finds[] = {
-        {L"h", LVFI_PARTIAL | LVFI_WRAP, 0, 4},      {L"O", LVFI_PARTIAL | LVFI_WRAP, 1, 0},
-        {L"o", LVFI_PARTIAL, 1, -1},                 {L"open water", LVFI_STRING, 0, 0},
-        {L"open", LVFI_STRING, 0, -1},               {L"slow", LVFI_PARTIAL | LVFI_WRAP, 5, 1},
-        {L"x", LVFI_PARTIAL | LVFI_WRAP, 2, -1},     {L"Falling Rain!", LVFI_PARTIAL | LVFI_WRAP, 0, -1},
-    };
-    for (const Find& find : finds) {
-        LVFINDINFOW info = {};
-        info.flags = find.flags;
-        info.psz = find.text;
-        EXPECT_EQ(find.row, FindTitleRow(host.library, info, find.start)) << find.text << " from " << find.start;
-    }
-    ListView_SetItemState(host.list, 0, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
-    SendMessageW(host.list, WM_CHAR, L'f', 0x00210001);
-    EXPECT_EQ(3, ListView_GetNextItem(host.list, -1, LVNI_FOCUSED)) << "a letter typed in the list";
+    ListView_SetItemState(host.list, 3, LVIS_FOCUSED, LVIS_FOCUSED);
+    SendMessageW(host.list, WM_CHAR, L'O', 0x00180001);
+    EXPECT_EQ(0, ListView_GetNextItem(host.list, -1, LVNI_FOCUSED));
 }
 
 TEST_F(LibraryWindow, InitMediaListSetsColumnsStylesAndGridLinesFromTheSetting)

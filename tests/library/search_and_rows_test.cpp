@@ -6,8 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <limits>
+#include <tuple>
 
 namespace {
 
@@ -178,72 +181,40 @@ TEST_F(RowSelection, IndexAgreesWithALinearScanFromTheStart)
     EXPECT_EQ(-1, index.Find(10));
 }
 
-// The order of rows by one column, from the rows as shown (here 0, 1, 2...).
-std::vector<int> Sorted(const TrackArray& tracks, MediaColumn column, SortDirection direction)
-{
-    std::vector<int> rows(tracks.size());
-    for (size_t i = 0; i < rows.size(); ++i)
-        rows[i] = static_cast<int>(i);
-    SortRows(rows, MakeColumnKeys(tracks, column), direction);
-    return rows;
-}
-
-TEST(ColumnOrder, TextsAsExplorerSortsNamesEmptyCellsLastBothWays)
+TEST(ColumnOrder, TextsAsExplorerSortsNamesNumbersByValueEmptyCellsLastBothWays)
 {
     TrackArray tracks;
-    for (const wchar_t* title : {L"Track 10", L"track 9", static_cast<const wchar_t*>(nullptr), L"Banana", L"",
-                                 L"apple", L"Track 9", L"\u00C4pfel"})
-        tracks.push_back(MakeTrack(1, title));
-    // Numbers by value, case ignored (equal keys keep their order), letters
-    // with accents beside their base letter.
-    EXPECT_EQ((std::vector<int>{7, 5, 3, 1, 6, 0, 2, 4}), Sorted(tracks, kColumnTitle, SortDirection::Ascending));
-    EXPECT_EQ((std::vector<int>{0, 1, 6, 3, 5, 7, 2, 4}), Sorted(tracks, kColumnTitle, SortDirection::Descending));
-    EXPECT_EQ((std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}), Sorted(tracks, kColumnTitle, SortDirection::None));
-}
-
-TEST(ColumnOrder, TimeByLengthTrackByNumberWithoutNumberLast)
-{
-    TrackArray tracks;
-    const int32_t numbers[] = {3, 0, -2, 12, 0, 1};
-    const int32_t lengths[] = {5000, -1000, 62 * 60000, 0, 5000, 4000};
-    for (size_t i = 0; i < 6; ++i) {
-        tracks.push_back(MakeTrack(1, L"t"));
+    const wchar_t* titles[] = {L"Track 10", L"track 9", nullptr, L"Banana", L"", L"apple", L"Track 9", L"\u00C4pfel"};
+    const int32_t numbers[] = {3, 0, -2, 12, 0, 1, 0, 0};   // 0: no track number, a time of 0:00
+    for (int i = 0; i < 8; ++i) {
+        tracks.push_back(MakeTrack(1, titles[i]));
         tracks.back()->trackNumber = numbers[i];
-        tracks.back()->lengthMs = lengths[i];
+        tracks.back()->lengthMs = numbers[i] * 1000;
     }
-    EXPECT_EQ((std::vector<int>{2, 5, 0, 3, 1, 4}), Sorted(tracks, kColumnTrack, SortDirection::Ascending));
-    EXPECT_EQ((std::vector<int>{3, 0, 5, 2, 1, 4}), Sorted(tracks, kColumnTrack, SortDirection::Descending));
-    EXPECT_EQ((std::vector<int>{1, 3, 5, 0, 4, 2}), Sorted(tracks, kColumnTime, SortDirection::Ascending));
-    EXPECT_EQ((std::vector<int>{2, 0, 4, 5, 3, 1}), Sorted(tracks, kColumnTime, SortDirection::Descending));
+    using D = SortDirection;   // equal keys ("track 9", "Track 9") keep the order shown
+    const std::tuple<MediaColumn, D, std::vector<int>> sorts[] = {
+        {kColumnTitle, D::Ascending, {7, 5, 3, 1, 6, 0, 2, 4}}, {kColumnTitle, D::Descending, {0, 1, 6, 3, 5, 7, 2, 4}},
+        {kColumnTrack, D::Ascending, {2, 5, 0, 3, 1, 4, 6, 7}}, {kColumnTrack, D::Descending, {3, 0, 5, 2, 1, 4, 6, 7}},
+        {kColumnTime, D::Ascending, {2, 1, 4, 6, 7, 5, 0, 3}}};
+    for (const auto& [column, direction, sorted] : sorts) {
+        std::vector<int> rows = {0, 1, 2, 3, 4, 5, 6, 7};
+        SortRows(rows, MakeColumnKeys(tracks, column), direction);
+        EXPECT_EQ(sorted, rows) << column << " " << static_cast<int>(direction);
+    }
 }
 
 TEST(ColumnOrder, StableOverTheRowsAsShown)
 {
     TrackArray tracks;
     for (int i = 0; i < 60; ++i)
-        tracks.push_back(MakeTrack(1, (i % 3 == 0) ? L"b" : (i % 3 == 1) ? L"A" : L"a"));
-    const ColumnKeys keys = MakeColumnKeys(tracks, kColumnTitle);
-    std::vector<int> rows;
+        tracks.push_back(MakeTrack(1, i % 3 ? (i % 2 ? L"A" : L"a") : L"b"));
+    std::vector<int> rows, expected;
     for (int i = 59; i >= 0; --i)
         rows.push_back(i);
-    SortRows(rows, keys, SortDirection::Descending);
-    std::vector<int> expected;
-    for (bool wantB : {true, false}) {
-        for (int i = 59; i >= 0; --i)
-            if ((i % 3 == 0) == wantB)
-                expected.push_back(i);
-    }
+    for (int pass : {0, 1})   // the b's, then the a's in any case, each in the order shown
+        std::copy_if(rows.begin(), rows.end(), std::back_inserter(expected), [&](int i) { return (i % 3 != 0) == pass; });
+    SortRows(rows, MakeColumnKeys(tracks, kColumnTitle), SortDirection::Descending);
     EXPECT_EQ(expected, rows);
-}
-
-TEST(ColumnOrder, ClicksOnOneHeadingCycleThroughThreeOrders)
-{
-    using D = SortDirection;
-    EXPECT_EQ(D::Ascending, NextSortDirection(true, D::None));
-    EXPECT_EQ(D::Descending, NextSortDirection(true, D::Ascending));
-    EXPECT_EQ(D::None, NextSortDirection(true, D::Descending));
-    for (D current : {D::None, D::Ascending, D::Descending})
-        EXPECT_EQ(D::Ascending, NextSortDirection(false, current));
 }
 
 }  // namespace
