@@ -192,7 +192,8 @@ std::vector<ipodgen::SampleTrack> ListBenchTracks(int count)
 struct ListFigures {
     double readMs = 1e300, loadMs = 1e300, paintMs = 1e300, searchMs = 1e300, clearMs = 1e300;
     double artistMs = 1e300, reverseMs = 1e300, titleMs = 1e300, unsortMs = 1e300, checkAllMs = 1e300;
-    double adoptMs = 1e300;   // what the load adds to the read, on the window's thread
+    double workerMs = 1e300;   // the load worker from its start to its end, the list's paint included
+    double adoptMs = 1e300;    // what the load adds to the read, on the window's thread
     double libraryMb = 0;
     int searchRows = 0;
 };
@@ -206,6 +207,17 @@ double Timed(const std::function<void()>& work)
 
 void Keep(double& best, double ms) { best = std::min(best, ms); }
 
+// When the list last got a number of rows other than 0: where a load ends
+// for the user, before the list paints.
+double g_rowsShownAt = 0;
+
+LRESULT CALLBACK NoteRowsShown(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
+{
+    if (message == LVM_SETITEMCOUNT && wParam != 0)
+        g_rowsShownAt = NowMs();
+    return DefSubclassProc(list, message, wParam, lParam);
+}
+
 // One run of what a user waits for, each step from the state the one before
 // left: the load (the selector's worker, until the item count is set), the
 // first paint, a search and its clearing, sorts (the first by a column makes
@@ -214,12 +226,16 @@ void RunListSteps(CMediaLibrary& library, HostWindow& host, const wchar_t* root,
 {
     library.Clear();
     const double before = PrivateMegabytes();
-    Keep(figures.loadMs, Timed([&] {
+    SetWindowSubclass(host.list, NoteRowsShown, 1, 0);
+    const double start = NowMs();
+    Keep(figures.workerMs, Timed([&] {
              g_busy = 1;
              HANDLE thread = CreateThread(nullptr, 0, LoadThreadProc, const_cast<wchar_t*>(root), 0, nullptr);
              CloseHandle(thread);
              PumpUntil([&] { return g_busy == 0; });
          }));
+    Keep(figures.loadMs, g_rowsShownAt - start);
+    RemoveWindowSubclass(host.list, NoteRowsShown, 1);
     figures.libraryMb = std::max(figures.libraryMb, PrivateMegabytes() - before);
     Keep(figures.paintMs, Timed([&] { RedrawWindow(host.list, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW); }));
     auto search = [&](const wchar_t* text) {
@@ -257,6 +273,7 @@ void PrintListFigures(int tracks, const ListFigures& f, int runs)
     wprintf(L"  read the database (ReadDatabase)        %8.1f ms\n", f.readMs);
     wprintf(L"  load and show (worker, to the count set) %7.1f ms  x%.2f\n", f.loadMs, ofRead(f.loadMs));
     wprintf(L"    of which the library takes the records and shows them: %.1f ms\n", f.adoptMs);
+    wprintf(L"  the load worker, to its end (the paint on the way) %.1f ms  x%.2f\n", f.workerMs, ofRead(f.workerMs));
     wprintf(L"  first paint of the list                  %7.1f ms\n", f.paintMs);
     wprintf(L"  search \"%ls\" (%d rows)              %8.1f ms  x%.2f\n", kOneInTwenty, f.searchRows, f.searchMs,
             ofRead(f.searchMs));

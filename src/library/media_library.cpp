@@ -9,6 +9,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <climits>
 #include <cwchar>
 #include <strsafe.h>   // after the standard headers, whose names it poisons
 
@@ -16,23 +17,21 @@
 
 void TrackIdIndex::Rebuild(const TrackArray& tracks)
 {
-    m_positions.clear();
-    m_positions.reserve(tracks.size());
+    m_entries.resize(tracks.size());
     for (size_t i = 0; i < tracks.size(); ++i)
-        Add(tracks[i]->trackId, static_cast<int>(i));
-}
-
-void TrackIdIndex::Add(uint32_t trackId, int position)
-{
-    // emplace leaves an existing entry alone, so the first track wins, as a
-    // scan from position 0 would find it.
-    m_positions.emplace(trackId, position);
+        m_entries[i] = {tracks[i]->trackId, static_cast<int>(i)};
+    // By identifier, then position: the first of equal identifiers is the
+    // track a scan from position 0 would find, and the one kept.
+    std::sort(m_entries.begin(), m_entries.end());
+    m_entries.erase(std::unique(m_entries.begin(), m_entries.end(),
+                                [](const auto& a, const auto& b) { return a.first == b.first; }),
+                    m_entries.end());
 }
 
 int TrackIdIndex::Find(uint32_t trackId) const
 {
-    const auto found = m_positions.find(trackId);
-    return found == m_positions.end() ? -1 : found->second;
+    const auto found = std::lower_bound(m_entries.begin(), m_entries.end(), std::make_pair(trackId, INT_MIN));
+    return found != m_entries.end() && found->first == trackId ? found->second : -1;
 }
 
 // ---------------------------------------------------------------- pure logic

@@ -11,7 +11,6 @@
 
 #include <array>
 #include <memory>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -23,12 +22,14 @@ using TrackArray = std::vector<std::unique_ptr<TrackEntry>>;
 class TrackIdIndex {
 public:
     void Rebuild(const TrackArray& tracks);
-    void Add(uint32_t trackId, int position);   // keeps an earlier position
-    void Clear() { m_positions.clear(); }
-    int Find(uint32_t trackId) const;            // -1 when no track matches
+    void Clear() { m_entries.clear(); }
+    int Find(uint32_t trackId) const;   // -1 when no track matches
 
 private:
-    std::unordered_map<uint32_t, int> m_positions;
+    // (identifier, position) of each identifier's first track, by identifier:
+    // one block made by one sort, where a hash map would allocate a node per
+    // track on the load's path.
+    std::vector<std::pair<uint32_t, int>> m_entries;
 };
 
 // The rows to show, as positions in `tracks`: with a search text, every track
