@@ -55,6 +55,16 @@ bool IsPathCharacter(uint32_t unit)
     return unit >= 0x20 && unit < 0x7F && !strchr("\\/*?\"<>|", static_cast<int>(unit));
 }
 
+// A name's code units: UTF-16LE, or bytes (of UTF-8, of which only ASCII
+// makes a usable name).
+std::vector<uint32_t> NameUnits(const uint8_t* text, size_t bytes, bool utf16)
+{
+    std::vector<uint32_t> units;
+    for (size_t i = 0; i + (utf16 ? 2 : 1) <= bytes; i += utf16 ? 2 : 1)
+        units.push_back(utf16 ? U16At(text, i) : text[i]);
+    return units;
+}
+
 // ":F1060_1.ithmb" names F1060_1.ithmb in the artwork folder; each further
 // ":" a folder below it. Empty when the name is not a plain relative path of
 // printable ASCII (every name an iPod writes is one).
@@ -220,10 +230,7 @@ private:
         uint8_t text[kMaxNameUnits * 2];
         if (!m_file.Read(text, byteLength))
             return false;
-        std::vector<uint32_t> units;
-        for (size_t i = 0; i + unitBytes <= byteLength; i += unitBytes)
-            units.push_back(utf16 ? U16At(text, i) : text[i]);
-        const std::wstring path = RelativePath(units);
+        const std::wstring path = RelativePath(NameUnits(text, byteLength, utf16));
         if (!path.empty())
             *file = FileIndex(path);
         return true;
