@@ -90,52 +90,49 @@ TEST(Artwork, TheTrackLinkOverridesTheSongIdWhenTheHeaderHoldsIt)
     }
 }
 
-// Pixel (x, y) of a frame: x in red, y in green, and 21 in blue, which the
-// rows' padding bytes (0xEE) never give.
-uint16_t Pattern(uint32_t x, uint32_t y) { return static_cast<uint16_t>((x % 32) << 11 | (y % 64) << 5 | 21); }
+// The picture from (dx, dy) of a frame whose pixel (x, y) holds x in red, y
+// in green and 21 in blue, which the rows' padding bytes (0xEE) never give.
+Painter Pattern(uint32_t dx, uint32_t dy)
+{
+    return [=](uint32_t x, uint32_t y, uint32_t, uint32_t) {
+        return Rgb{static_cast<uint8_t>((x + dx) % 32 << 3), static_cast<uint8_t>((y + dy) % 64 << 2), 21 << 3};
+    };
+}
 
 TEST(Artwork, ThumbnailsAreFramedAndCroppedByTheDeviceTheKnownFramesOrTheirOwnNumbers)
 {
     const DeviceCover aligned16{4001, 90, 90, 16}, aligned4{4002, 71, 71, 0, true};
     const DeviceCover notRgb565{1060, 320, 320, 0, true, "4C353535"}, wide1029{1029, 400, 100};
     const struct {
-        uint32_t formatId, frameWidth, frameHeight, rowBytes;
+        ArtFormat frame;   // as the ithmb file holds it
         uint16_t width, height;
         int16_t verticalPadding, horizontalPadding;
         std::vector<DeviceCover> albumArt, albumArt2;
         uint32_t x, y, w, h;          // the picture expected
         const wchar_t* failure;       // or this
     } cases[] = {
-        {1060, 320, 320, 640, 320, 320, 0, 0, {}, {}, 0, 0, 320, 320, nullptr},
-        {1055, 128, 128, 256, 128, 128, 20, 0, {}, {}, 0, 20, 128, 108, nullptr},
-        {1055, 128, 128, 256, 128, 128, 0, -10, {}, {}, 0, 0, 118, 128, nullptr},
-        {1055, 128, 128, 256, 140, 128, 0, 20, {}, {}, 20, 0, 108, 128, nullptr},   // clipped to the frame
-        {1016, 57, 57, 116, 57, 57, 0, 0, {}, {}, 0, 0, 57, 57, nullptr},           // nano 7G, padded rows
-        {1016, 140, 140, 280, 140, 140, 0, 0, {}, {}, 0, 0, 140, 140, nullptr},     // iPod photo
-        {1061, 56, 56, 112, 56, 56, 0, 0, {}, {}, 0, 0, 56, 56, nullptr},
-        {1061, 55, 55, 112, 55, 55, 0, 0, {}, {}, 0, 0, 55, 55, nullptr},
-        {4000, 60, 60, 120, 60, 56, 4, 0, {}, {}, 0, 4, 60, 52, nullptr},           // its own numbers
-        {4000, 60, 60, 128, 60, 60, 0, 0, {}, {}, 0, 0, 0, 0, L"no known frame for format 4000"},
-        {4001, 90, 90, 192, 90, 90, 0, 0, {aligned16}, {}, 0, 0, 90, 90, nullptr},
-        {4002, 71, 71, 144, 71, 71, 0, 0, {}, {aligned4}, 0, 0, 71, 71, nullptr},
-        {1029, 400, 100, 800, 400, 100, 0, 0, {wide1029}, {}, 0, 0, 400, 100, nullptr},   // over the known 200 x 200
-        {1060, 320, 320, 640, 320, 320, 0, 0, {notRgb565}, {}, 0, 0, 0, 0, L"format 1060 is not RGB565"},
-        {1055, 128, 128, 256, 128, 128, 0, 128, {}, {}, 0, 0, 0, 0, L"thumbnail outside its frame"},
+        {{1060, 320, 320, 640}, 320, 320, 0, 0, {}, {}, 0, 0, 320, 320, nullptr},
+        {{1055, 128, 128, 256}, 128, 128, 20, 0, {}, {}, 0, 20, 128, 108, nullptr},
+        {{1055, 128, 128, 256}, 128, 128, 0, -10, {}, {}, 0, 0, 118, 128, nullptr},
+        {{1055, 128, 128, 256}, 140, 128, 0, 20, {}, {}, 20, 0, 108, 128, nullptr},   // clipped to the frame
+        {{1016, 57, 57, 116}, 57, 57, 0, 0, {}, {}, 0, 0, 57, 57, nullptr},           // nano 7G, padded rows
+        {{1016, 140, 140, 280}, 140, 140, 0, 0, {}, {}, 0, 0, 140, 140, nullptr},     // iPod photo
+        {{1061, 56, 56, 112}, 56, 56, 0, 0, {}, {}, 0, 0, 56, 56, nullptr},
+        {{1061, 55, 55, 112}, 55, 55, 0, 0, {}, {}, 0, 0, 55, 55, nullptr},
+        {{4000, 60, 60, 120}, 60, 56, 4, 0, {}, {}, 0, 4, 60, 52, nullptr},           // its own numbers
+        {{4000, 60, 60, 128}, 60, 60, 0, 0, {}, {}, 0, 0, 0, 0, L"no known frame for format 4000"},
+        {{4001, 90, 90, 192}, 90, 90, 0, 0, {aligned16}, {}, 0, 0, 90, 90, nullptr},
+        {{4002, 71, 71, 144}, 71, 71, 0, 0, {}, {aligned4}, 0, 0, 71, 71, nullptr},
+        {{1029, 400, 100, 800}, 400, 100, 0, 0, {wide1029}, {}, 0, 0, 400, 100, nullptr},   // not the known 200 x 200
+        {{1060, 320, 320, 640}, 320, 320, 0, 0, {notRgb565}, {}, 0, 0, 0, 0, L"format 1060 is not RGB565"},
+        {{1055, 128, 128, 256}, 128, 128, 0, 128, {}, {}, 0, 0, 0, 0, L"thumbnail outside its frame"},
     };
     for (const auto& c : cases) {
         const std::string what = "case " + std::to_string(&c - cases);
         TempDir dir;
-        Bytes ithmb(100, 0x55);   // the thumbnail does not begin the file
-        ithmb.resize(100 + c.rowBytes * c.frameHeight, 0xEE);
-        for (uint32_t y = 0; y < c.frameHeight; ++y) {
-            for (uint32_t x = 0; x < c.frameWidth; ++x) {
-                ithmb[100 + y * c.rowBytes + x * 2] = static_cast<uint8_t>(Pattern(x, y));
-                ithmb[100 + y * c.rowBytes + x * 2 + 1] = static_cast<uint8_t>(Pattern(x, y) >> 8);
-            }
-        }
-        const ArtThumb thumb{c.formatId, L":F.ithmb", 100, c.rowBytes * c.frameHeight, c.verticalPadding,
+        const ArtThumb thumb{c.frame.formatId, L":F.ithmb", 100, c.frame.FrameBytes(), c.verticalPadding,
                              c.horizontalPadding, c.height, c.width};
-        ASSERT_TRUE(WriteBytes(dir.File(L"F.ithmb"), ithmb));
+        ASSERT_TRUE(WriteBytes(dir.File(L"F.ithmb"), Concat({Bytes(100, 0x55), Frame565(c.frame, Pattern(0, 0))})));
         ASSERT_TRUE(WriteBytes(dir.File(L"ArtworkDB"), ArtworkDatabase({Mhii({1, 1, {ThumbnailMhod(thumb)}})}, {})));
         if (!c.albumArt.empty() || !c.albumArt2.empty()) {
             ASSERT_TRUE(WriteBytes(dir.File(L"SysInfoExtended"), SysInfoExtended(c.albumArt, c.albumArt2)));
@@ -145,14 +142,8 @@ TEST(Artwork, ThumbnailsAreFramedAndCroppedByTheDeviceTheKnownFramesOrTheirOwnNu
         std::wstring failure;
         ASSERT_TRUE(artwork.OpenFolder(dir.Path(), dir.File(L"SysInfoExtended"))) << what;
         ASSERT_EQ(c.failure == nullptr, artwork.Decode(1, &picture, &failure)) << what;
-        if (c.failure) {
-            EXPECT_EQ(c.failure, failure) << what;
-            continue;
-        }
-        const Painter pattern = [&](uint32_t x, uint32_t y, uint32_t, uint32_t) {
-            return Rgb{static_cast<uint8_t>((c.x + x) % 32 << 3), static_cast<uint8_t>((c.y + y) % 64 << 2), 21 << 3};
-        };
-        const artwork::Picture expected = ExpectedPicture(c.w, c.h, pattern);
+        EXPECT_EQ(c.failure ? c.failure : L"", failure) << what;
+        const artwork::Picture expected = ExpectedPicture(c.w, c.h, Pattern(c.x, c.y));
         EXPECT_TRUE(picture.width == c.w && picture.height == c.h && picture.bgr == expected.bgr)
             << what << ": " << picture.width << " x " << picture.height;
     }

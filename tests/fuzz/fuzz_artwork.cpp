@@ -34,13 +34,11 @@ struct Folder {
 };
 
 // The next `length` bytes of the input (fewer when it ends sooner).
-ipodgen::Bytes Take(const uint8_t*& data, size_t& size, uint32_t length)
+ipodgen::Bytes Take(const uint8_t*& data, size_t& size, size_t length)
 {
-    const size_t n = std::min<size_t>(size, length);
-    ipodgen::Bytes part(data, data + n);
-    data += n;
-    size -= n;
-    return part;
+    const size_t n = std::min(size, length);
+    data += n, size -= n;
+    return ipodgen::Bytes(data - n, data);
 }
 
 }  // namespace
