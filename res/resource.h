@@ -84,7 +84,6 @@
 #define IDM_LIST_UNCHECK_SELECTION 40052
 
 // Main window timers
-#define IDT_SYNC_CHECKS      300
 #define IDT_SEARCH           600
 #define IDT_DRIVE_CHANGES    700
 #define IDT_COPY_DISPLAY     800

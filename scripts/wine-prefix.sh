@@ -56,6 +56,9 @@ prefix_setup() {  # prefix_setup <builddir>
   local b=$1 p=$1/wineprefix l
   wine_in "$b" wineboot -i </dev/null >/dev/null 2>&1 || return
   wine_in "$b" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d null /f >/dev/null 2>&1 || return
+  # Wine reports every file whose name begins with a dot as hidden; tests
+  # that check the hidden attribute must see what the program set.
+  wine_in "$b" reg add 'HKCU\Software\Wine' /v ShowDotFiles /t REG_SZ /d Y /f >/dev/null 2>&1 || return
   for l in $SAVANTO_DRIVE_LETTERS; do
     mkdir -p "$b/drives/$l" || return
     ln -sfn "$(cd "$b/drives/$l" && pwd)" "$p/dosdevices/$l:" || return

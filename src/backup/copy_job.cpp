@@ -3,12 +3,14 @@
 #include "backup/renaming_rule.h"
 #include "backup/run_files.h"
 #include "backup/transfer_log.h"
+#include "backup/transfer_log_place.h"
 
 #include <shlwapi.h>
 #include <strsafe.h>
 
 #include <algorithm>
 #include <climits>
+#include <unordered_set>
 
 CopyJob g_copyJob;
 
@@ -115,14 +117,20 @@ bool IsDiskFullError(DWORD error) { return error == ERROR_HANDLE_DISK_FULL || er
 
 std::wstring FailedRunMessage(const FailedRunReport& report)
 {
+    const std::wstring logSentence = report.logPath.empty() ? std::wstring(L"No transfer log could be written.")
+                                                            : L"The transfer log lists why:\n" + report.logPath;
+    const std::wstring filesFailed = std::to_wstring(report.filesFailed) + L" failed).";
+    if (report.failed == 0)
+        return L"The copies are done, but the playlist, library or index files could not all be written (" +
+               filesFailed + L"\n" + logSentence;
     const std::wstring count =
         std::to_wstring(report.failed) + L" of " + std::to_wstring(report.items) + L" tracks could not be copied.";
     std::wstring text = report.diskFull ? L"The destination disk is full: " + count : count;
     // Once the iPod is gone its tracks are no longer listed, ticked or not.
     text += report.ipodRemoved ? L"\nThe iPod was removed during the copy." : L"\nThey are still ticked.";
-    text += report.logPath.empty() ? std::wstring(L" No transfer log could be written.")
-                                   : L" The transfer log lists why:\n" + report.logPath;
-    return text;
+    if (report.filesFailed > 0)
+        text += L"\nThe playlist, library or index files could not all be written either (" + filesFailed;
+    return text + L" " + logSentence;
 }
 
 bool FileExists(const wchar_t* path)
@@ -244,7 +252,11 @@ void PrepareCopyRun(CopyJob& job, std::vector<TrackEntry*> tracks, std::unique_p
     job.copyList = std::move(tracks);
     job.library = LibrarySource();
     job.names.reset();
+    job.index = BackupIndex();
+    job.indexFolder.clear();
+    job.indexedCopies.clear();
     job.diskFull = false;
+    job.filesFailed = 0;
     job.outcomes.assign(job.copyList.size(), CopyOutcome::NotReached);
     job.paused = 0;
     job.cancelled = 0;
@@ -304,7 +316,10 @@ const DestinationNames& JobDestinationNames(CopyJob& job, const std::wstring& ru
         std::vector<const TrackEntry*> tracks = job.library.tracks;
         if (tracks.empty())
             tracks.assign(job.copyList.begin(), job.copyList.end());
-        job.names = std::make_unique<DestinationNames>(job.destinationFolder, rule.c_str(), tracks);
+        static const std::vector<IndexedCopy> kNone;
+        const bool indexHere = job.indexFolder == job.destinationFolder;
+        job.names = std::make_unique<DestinationNames>(job.destinationFolder, rule.c_str(), tracks,
+                                                       indexHere ? job.indexedCopies : kNone);
     }
     return *job.names;
 }
@@ -316,7 +331,8 @@ bool FailedRunOf(CopyJob& job, FailedRunReport& report)
     report.items = job.itemCount;
     report.diskFull = job.diskFull;
     report.ipodRemoved = job.sourceRemoved != 0;
-    return job.runEnded && !job.cancelled && report.failed > 0;
+    report.filesFailed = job.filesFailed;
+    return job.runEnded && !job.cancelled && (report.failed > 0 || report.filesFailed > 0);
 }
 
 // --- The worker -------------------------------------------------------------
@@ -547,73 +563,140 @@ void UpdateElapsedTime(CopyJob& job, CopyJobHost& host)
     ReportUnlessCancelled(job, host, [&] { host.SetElapsedText(text.c_str()); });
 }
 
-std::vector<TrackCopy> FormTrackCopies(const DestinationNames& names, const std::vector<const TrackEntry*>& tracks)
+std::vector<TrackCopy> FormTrackCopies(const DestinationNames& names)
 {
-    std::vector<TrackCopy> copies(tracks.size());
-    ItemDestination destination;
-    for (size_t i = 0; i < tracks.size(); ++i) {
-        if (tracks[i] && names.Find(tracks[i], destination)) {
-            copies[i].onDisk = destination.written.path;
-            copies[i].relativeStart = destination.written.relativeStart;
-        }
+    std::vector<TrackCopy> copies(names.Copies().size());
+    for (size_t i = 0; i < copies.size(); ++i) {
+        const DestinationPath& written = names.Copies()[i].destination.written;
+        copies[i].onDisk = written.path;
+        copies[i].relativeStart = written.relativeStart;
     }
     return copies;
 }
 
+std::vector<IndexLine> IndexLinesAfterRun(const DestinationNames& names, const std::vector<TrackCopy>& copies,
+                                          const std::vector<IndexLine>& older,
+                                          const std::function<FileOnDisk(const std::wstring&)>& look)
+{
+    std::vector<IndexLine> lines;
+    std::unordered_set<std::wstring> paths;   // folded
+    for (size_t i = 0; i < copies.size() && i < names.Copies().size(); ++i) {
+        const TrackCopy& copy = copies[i];
+        const uint64_t id = names.Copies()[i].persistentId;
+        if (!copy.exists || id == 0)
+            continue;
+        const std::wstring relative = copy.onDisk.substr(std::min(copy.relativeStart, copy.onDisk.size()));
+        if (paths.insert(FoldedPath(relative)).second)
+            lines.push_back({id, relative, copy.bytes});
+    }
+    for (const IndexLine& line : older) {
+        if (!paths.insert(FoldedPath(line.path)).second)
+            continue;
+        const FileOnDisk file = look(line.path);
+        if (file.exists)
+            lines.push_back({line.persistentId, line.path, file.bytes});
+    }
+    return lines;
+}
+
 namespace {
 
-// Read under the lock: a new Copy command may be rewriting the folder, and
-// once the run is cancelled the library may be rebuilt.
-bool FormRunCopies(CopyJob& job, CopyJobHost& host, wchar_t (&folder)[kPathCapacity], std::vector<TrackCopy>& copies)
+// The folder's index and the files of its lines, looked at outside the lock
+// (with 40,000 lines that takes a while, and a Cancel must not wait for it);
+// then the names of every copy, over them, under the lock.
+void NameTheCopies(CopyJob& job, CopyJobHost& host)
 {
-    CopyJobLock guard(job);
-    if (job.cancelled || !job.library.WritesAnything())
-        return false;
-    StringCchCopyW(folder, kPathCapacity, job.destinationFolder);
-    copies = FormTrackCopies(JobDestinationNames(job, host.RenamingRule()), job.library.tracks);
-    return true;
-}
-
-bool ComposeRunFilesLocked(CopyJob& job, const std::vector<TrackCopy>& copies, const wchar_t* folder,
-                           std::vector<RunFile>& files)
-{
+    std::wstring folder;
+    {
+        CopyJobLock guard(job);
+        if (job.cancelled)
+            return;
+        folder = job.destinationFolder;
+    }
+    job.index = ReadBackupIndex(folder);
+    job.indexFolder = folder;
+    for (const IndexLine& line : job.index.lines) {
+        IndexedCopy copy{line.persistentId, JoinPath(folder, line.path.c_str()), false};
+        const FileOnDisk file = LookAtFile(copy.path);
+        copy.sizeAsRecorded = file.bytes == line.bytes;
+        if (file.exists)
+            job.indexedCopies.push_back(std::move(copy));
+    }
+    const std::wstring problem = IndexProblemLine(IndexPathIn(folder), job.index);
     CopyJobLock guard(job);
     if (job.cancelled)
+        return;
+    JobDestinationNames(job, host.RenamingRule());
+    if (!problem.empty())
+        host.RunReports([&] { host.Log(problem.c_str()); });
+}
+
+// Every track's copy as it is now; the names touch no track, so this runs
+// outside the lock and after a cancel too.
+std::vector<TrackCopy> LookAtCopies(CopyJob& job)
+{
+    std::vector<TrackCopy> copies;
+    if (job.names) {
+        copies = FormTrackCopies(*job.names);
+        CheckCopies(copies);
+    }
+    return copies;
+}
+
+bool ComposeRunFilesLocked(CopyJob& job, const std::vector<TrackCopy>& copies, std::vector<RunFile>& files)
+{
+    CopyJobLock guard(job);
+    if (job.cancelled || !job.names || !job.library.WritesAnything())
         return false;
-    files = ComposeRunFiles(job.library, copies, CurrentLibraryFileInfo(folder));
+    files = ComposeRunFiles(job.library, copies, CurrentLibraryFileInfo(job.names->Folder().c_str()), *job.names);
     return true;
 }
 
-std::wstring WriteRunFile(const RunFile& file)
+// The log's line for a file written beside the copies; counts a failure.
+std::wstring WriteRunFile(CopyJob& job, const RunFile& file, DWORD attributes = FILE_ATTRIBUTE_NORMAL)
 {
-    if (file.path.empty())
-        return FailureLine(file.name.c_str(), L"destination path too long", 0);
     DWORD error = 0;
-    if (const wchar_t* failure = WriteFileReplacing(file.path.c_str(), file.bytes, error))
-        return FailureLine(file.path.c_str(), failure, error);
-    return PathLine(file.logFormat, file.path.c_str());
+    const wchar_t* failure = file.path.empty() ? L"destination path too long"
+                                               : WriteFileReplacing(file.path.c_str(), file.bytes, error, attributes);
+    if (!failure)
+        return PathLine(file.logFormat, file.path.c_str());
+    CopyJobLock guard(job);
+    ++job.filesFailed;
+    return FailureLine(file.path.empty() ? file.name.c_str() : file.path.c_str(), failure, error);
 }
 
 }  // namespace
 
-void WriteRunFiles(CopyJob& job, CopyJobHost& host)
+void WriteRunFiles(CopyJob& job, CopyJobHost& host, const std::vector<TrackCopy>& copies)
 {
-    // The copies are looked for outside the lock: with 40,000 tracks that
-    // takes a while, and a Cancel must not wait for it.
-    wchar_t folder[kPathCapacity];
-    std::vector<TrackCopy> copies;
     std::vector<RunFile> files;
-    if (!FormRunCopies(job, host, folder, copies))
-        return;
-    CheckCopies(copies);
-    if (!ComposeRunFilesLocked(job, copies, folder, files))
+    if (!ComposeRunFilesLocked(job, copies, files))
         return;
     for (const RunFile& file : files) {
         if (job.cancelled)
             return;
-        const std::wstring line = WriteRunFile(file);
+        const std::wstring line = WriteRunFile(job, file);
         ReportUnlessCancelled(job, host, [&] { host.Log(line.c_str()); });
     }
+}
+
+void WriteBackupIndex(CopyJob& job, CopyJobHost& host, const std::vector<TrackCopy>& copies)
+{
+    if (!job.names || !IndexWritable(job.index))
+        return;
+    const std::wstring& folder = job.indexFolder;
+    const std::vector<IndexLine> lines = IndexLinesAfterRun(*job.names, copies, job.index.lines,
+        [&folder](const std::wstring& relative) { return LookAtFile(JoinPath(folder, relative.c_str())); });
+    // A folder that never had an index and has no copy to remember gets none.
+    if (lines.empty() && job.index.state == IndexState::kAbsent)
+        return;
+    RunFile file;
+    file.logFormat = kLogIndex;
+    file.path = IndexPathIn(job.indexFolder);
+    file.bytes = IndexText(lines);
+    // Made hidden: the rename hands the attribute on to the index.
+    const std::wstring line = WriteRunFile(job, file, FILE_ATTRIBUTE_HIDDEN);
+    ReportUnlessCancelled(job, host, [&] { host.Log(line.c_str()); });
 }
 
 void RunCopyJob(CopyJob& job, CopyJobHost& host)
@@ -621,6 +704,7 @@ void RunCopyJob(CopyJob& job, CopyJobHost& host)
     std::vector<BYTE> chunk(job.chunkBytes);
     job.startTick = host.TickCount();
     job.lastElapsedShown = 0;
+    NameTheCopies(job, host);
     while (job.position < job.itemCount && !job.cancelled) {
         if (!job.currentItem)
             StartNextItem(job, host);
@@ -634,7 +718,9 @@ void RunCopyJob(CopyJob& job, CopyJobHost& host)
         host.AfterStep();
     }
     job.currentItem.reset();   // after a cancel: closes the files, removes the partial one
-    WriteRunFiles(job, host);
+    const std::vector<TrackCopy> copies = LookAtCopies(job);
+    WriteRunFiles(job, host, copies);
+    WriteBackupIndex(job, host, copies);
     FinishCopyRun(job, host);
 }
 

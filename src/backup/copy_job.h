@@ -4,6 +4,7 @@
 // The progress dialog prepares and starts it; the worker reports through a
 // CopyJobHost, which in the program is the dialog and the main
 // window, and in tests a recorder.
+#include "backup/backup_index.h"
 #include "backup/destination_path.h"
 #include "backup/library_source.h"
 #include "db/file_handle.h"
@@ -72,11 +73,13 @@ struct FailedRunReport {
     bool diskFull = false;   // at least one failed because the destination disk was full
     std::wstring logPath;    // the transfer log's full path; empty when none could be written
     bool ipodRemoved = false;   // the iPod went away during the run
+    int filesFailed = 0;     // playlist, library or index files that could not be written
 };
 // True for the system's two "disk full" errors.
 bool IsDiskFullError(DWORD error);
 // The message box's text: the count, a note that the tracks are still ticked
-// (or that the iPod went away) and where the log is, or that there is none.
+// (or that the iPod went away), the files beside the copies that could not be
+// written, and where the log is, or that there is none.
 std::wstring FailedRunMessage(const FailedRunReport& report);
 
 // True when a file or folder of that name exists. Wildcards are not expanded.
@@ -157,7 +160,12 @@ struct CopyJob {
     // copies' names are chosen over all of them; none: over the copy list
     // alone), and what the files beside the copies describe.
     LibrarySource library;
-    std::unique_ptr<DestinationNames> names;   // made at the run's first item
+    std::unique_ptr<DestinationNames> names;   // made when the run begins
+    // The destination folder's index as the run began, where it was read,
+    // and the copies it lists whose files were there then. The worker's own.
+    BackupIndex index;
+    std::wstring indexFolder;
+    std::vector<IndexedCopy> indexedCopies;
     int32_t itemCount = 0;
     int32_t position = 0;
     std::unique_ptr<CopyItem> currentItem;
@@ -182,6 +190,7 @@ struct CopyJob {
     ScopedKernelHandle lock;
     bool runEnded = false;   // the worker has made its final reports
     bool diskFull = false;   // an item failed for a full destination disk
+    int filesFailed = 0;     // playlist, library or index files that could not be written
     // Signalled by a pause, a resume and a cancel: wakes a paused worker.
     ScopedKernelHandle wake;
 };
@@ -229,11 +238,14 @@ constexpr DWORD kCopyWorkerExitWaitMs = 5000;
 // True when no worker runs any more.
 bool WaitForCopyWorkerBeforeExit(CopyJob& job, DWORD timeoutMs);
 
-// The names of the job's copies, made for `rule` on first use. Under the job's lock.
+// The names of the job's copies, made for `rule` on first use (and anew when
+// the rule or the folder changed), over the index read when the run began.
+// Under the job's lock.
 const DestinationNames& JobDestinationNames(CopyJob& job, const std::wstring& rule);
 
-// After the run ended without a cancel: what the user must be told, or
-// false when every item was copied or skipped. Reads the job under its lock.
+// After the run ended without a cancel: what the user must be told, or false
+// when every item was copied or skipped and every file beside the copies was
+// written. Reads the job under its lock.
 bool FailedRunOf(CopyJob& job, FailedRunReport& report);
 
 // Makes the job ready for a new run with `tracks`: waits for the previous
@@ -257,12 +269,23 @@ void CopyNextChunk(CopyJob& job, CopyJobHost& host, BYTE* chunk);
 void FinishCopyRun(CopyJob& job, CopyJobHost& host);
 void UpdateElapsedTime(CopyJob& job, CopyJobHost& host);
 
-// Where each of `tracks` is copied, by the names the copy itself uses: the
-// one place that says where a track's copy is.
-std::vector<TrackCopy> FormTrackCopies(const DestinationNames& names, const std::vector<const TrackEntry*>& tracks);
+// Where each track of the names' library is copied, in its order, by the
+// names the copy itself uses: the one place that says where a track's copy is.
+std::vector<TrackCopy> FormTrackCopies(const DestinationNames& names);
 // The end of a completed run: writes the playlist and library files asked
 // for, one log line each. Writes nothing more once the run is cancelled.
-void WriteRunFiles(CopyJob& job, CopyJobHost& host);
+// `copies`: every track's copy as it is now.
+void WriteRunFiles(CopyJob& job, CopyJobHost& host, const std::vector<TrackCopy>& copies);
+// The end of every run, cancelled or not: the index records every copy in the
+// folder that belongs to a track, and keeps the older lines whose files are
+// still there. Logged unless the run was cancelled.
+void WriteBackupIndex(CopyJob& job, CopyJobHost& host, const std::vector<TrackCopy>& copies);
+// The lines the index holds after a run: a line for every track with a
+// persistent id whose copy exists, then each older line whose file exists
+// (its size as `look` finds it now) unless its path is already a track's.
+std::vector<IndexLine> IndexLinesAfterRun(const DestinationNames& names, const std::vector<TrackCopy>& copies,
+                                          const std::vector<IndexLine>& older,
+                                          const std::function<FileOnDisk(const std::wstring& relative)>& look);
 
 // The worker thread's procedure; its parameter is the CopyJob.
 DWORD WINAPI CopyWorker(LPVOID job);

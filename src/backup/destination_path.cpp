@@ -1,5 +1,6 @@
 #include "backup/destination_path.h"
 
+#include "backup/backup_index.h"
 #include "backup/renaming_rule.h"
 
 #include <shlwapi.h>
@@ -34,6 +35,13 @@ size_t DeviceNameEnd(const std::wstring& component)
 {
     const size_t dot = component.find(L'.');
     return dot == std::wstring::npos ? component.size() : dot;
+}
+
+// Windows also reserves the ports numbered with the superscript digits that
+// its code pages map to 1, 2 and 3.
+bool IsPortDigit(wchar_t c)
+{
+    return (c >= L'1' && c <= L'9') || c == L'\u00B9' || c == L'\u00B2' || c == L'\u00B3';
 }
 
 std::wstring TrimmedTrailingSpaces(const std::wstring& text)
@@ -179,16 +187,6 @@ bool Fits(size_t folderPart, const NameParts& parts)
            lengths.last <= kMaxLastComponentUnits;
 }
 
-// The key under which Windows finds a path: case is ignored.
-std::wstring FoldedPath(const std::wstring& path)
-{
-    std::wstring folded = path;
-    if (!folded.empty())
-        LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, path.c_str(), static_cast<int>(path.size()), &folded[0],
-                     static_cast<int>(folded.size()));
-    return folded;
-}
-
 }  // namespace
 
 // The location comes from the iPod's database; a "/" or ":" in what follows
@@ -196,6 +194,15 @@ std::wstring FoldedPath(const std::wstring& path)
 std::wstring LocationExtension(const wchar_t* location)
 {
     return location ? CleanFileName(PathFindExtensionW(location)) : std::wstring();
+}
+
+std::wstring FoldedPath(const std::wstring& path)
+{
+    std::wstring folded = path;
+    if (!folded.empty())
+        LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, path.c_str(), static_cast<int>(path.size()), &folded[0],
+                     static_cast<int>(folded.size()));
+    return folded;
 }
 
 bool IsDeviceName(const std::wstring& component)
@@ -208,7 +215,7 @@ bool IsDeviceName(const std::wstring& component)
     }
     const std::wstring prefix = part.substr(0, 3);
     return part.size() == 4 && (EqualsAsciiUpper(prefix, L"COM") || EqualsAsciiUpper(prefix, L"LPT")) &&
-           part[3] >= L'1' && part[3] <= L'9';
+           IsPortDigit(part[3]);
 }
 
 std::wstring WithoutDeviceName(const std::wstring& component)
@@ -259,50 +266,166 @@ bool ClaimsNameFirst(const TrackEntry& a, size_t aPosition, const TrackEntry& b,
     return aPosition < bPosition;
 }
 
-DestinationNames::DestinationNames(const wchar_t* folder, const wchar_t* rule,
-                                   const std::vector<const TrackEntry*>& library)
-    : m_folder(folder ? folder : L""), m_rule(rule ? rule : L"")
+namespace {
+
+// Every number that a " (n)" in the last component of `path` may stand for:
+// the path formed with one of them is compared with the path itself.
+std::vector<int> NumbersIn(const std::wstring& path)
+{
+    std::vector<int> numbers = {1};
+    const size_t lastSlash = path.rfind(L'\\');
+    const size_t start = lastSlash == std::wstring::npos ? 0 : lastSlash + 1;
+    for (size_t open = path.find(L" (", start); open != std::wstring::npos; open = path.find(L" (", open + 1)) {
+        int number = 0;
+        size_t i = open + 2;
+        for (; i < path.size() && path[i] >= L'0' && path[i] <= L'9' && number < 100000000; ++i)
+            number = number * 10 + (path[i] - L'0');
+        if (i > open + 2 && i < path.size() && path[i] == L')' && number > 1)
+            numbers.push_back(number);
+    }
+    return numbers;
+}
+
+std::vector<size_t> ClaimOrder(const std::vector<const TrackEntry*>& library)
 {
     std::vector<size_t> order(library.size());
     std::iota(order.begin(), order.end(), size_t{0});
     std::stable_sort(order.begin(), order.end(), [&library](size_t a, size_t b) {
         return ClaimsNameFirst(*library[a], a, *library[b], b);
     });
+    return order;
+}
+
+bool EndsWithComponent(const std::wstring& key, const std::wstring& foldedName)
+{
+    return key.size() >= foldedName.size() && key.compare(key.size() - foldedName.size(), foldedName.size(), foldedName) == 0 &&
+           (key.size() == foldedName.size() || key[key.size() - foldedName.size() - 1] == L'\\');
+}
+
+}  // namespace
+
+DestinationNames::DestinationNames(const wchar_t* folder, const wchar_t* rule,
+                                   const std::vector<const TrackEntry*>& library,
+                                   const std::vector<IndexedCopy>& indexed)
+    : m_folder(folder ? folder : L""), m_rule(rule ? rule : L""), m_copies(library.size()),
+      m_indexKey(FoldedPath(IndexPathIn(m_folder))), m_pictureKey(FoldedPath(kFolderPictureName))
+{
+    for (size_t i = 0; i < library.size(); ++i) {
+        m_positions.emplace(library[i], i);
+        m_copies[i].persistentId = library[i]->persistentId;
+    }
+    for (const IndexedCopy& copy : indexed)
+        m_indexOwners.emplace(FoldedPath(copy.path), copy.persistentId);
+    const std::vector<size_t> order = ClaimOrder(library);
+    std::vector<bool> kept(library.size(), false);
+    KeepIndexedNames(library, order, indexed, kept);
+    ClaimOwnNames(library, order, kept);
+}
+
+void DestinationNames::KeepIndexedNames(const std::vector<const TrackEntry*>& library,
+                                        const std::vector<size_t>& order, const std::vector<IndexedCopy>& indexed,
+                                        std::vector<bool>& kept)
+{
+    std::unordered_multimap<uint64_t, const IndexedCopy*> linesOf;
+    for (const IndexedCopy& copy : indexed) {
+        if (copy.sizeAsRecorded && copy.persistentId != 0)
+            linesOf.emplace(copy.persistentId, &copy);
+    }
+    for (size_t position : order) {
+        const TrackEntry& track = *library[position];
+        const auto lines = linesOf.equal_range(track.persistentId);
+        for (auto line = lines.first; line != lines.second && !kept[position]; ++line) {
+            const std::wstring key = FoldedPath(line->second->path);
+            if (m_taken.count(key))
+                continue;
+            for (int number : NumbersIn(line->second->path)) {
+                ItemDestination destination;
+                if (FormItemDestination(m_folder.c_str(), m_rule.c_str(), track, destination, number) &&
+                    FoldedPath(destination.written.path) == key) {
+                    Take(position, destination, key);
+                    kept[position] = true;
+                    break;
+                }
+            }
+        }
+    }
+}
+
+void DestinationNames::ClaimOwnNames(const std::vector<const TrackEntry*>& library, const std::vector<size_t>& order,
+                                     const std::vector<bool>& kept)
+{
     // Every track's own name is kept for the first track that has it, so a
     // numbered name never takes the name another track has on its own.
-    std::unordered_map<std::wstring, size_t> owners;   // folded path -> position in `order`
+    std::unordered_map<std::wstring, size_t> owners;   // folded path -> position in the library
     std::vector<ItemDestination> own(library.size());
-    for (size_t i = 0; i < order.size(); ++i) {
-        if (FormItemDestination(folder, rule, *library[order[i]], own[i]))
-            owners.emplace(FoldedPath(own[i].written.path), i);
+    for (size_t position : order) {
+        if (kept[position] || !FormItemDestination(m_folder.c_str(), m_rule.c_str(), *library[position], own[position]))
+            continue;
+        const std::wstring key = FoldedPath(own[position].written.path);
+        if (!Unavailable(key, library[position]->persistentId))
+            owners.emplace(key, position);
     }
-    std::unordered_set<std::wstring> numbered;
     std::unordered_map<std::wstring, int> nextNumber;   // per own name: the number to try next
-    for (size_t i = 0; i < order.size(); ++i) {
-        ItemDestination& destination = own[i];
+    for (size_t position : order) {
+        if (kept[position])
+            continue;
+        ItemDestination& destination = own[position];
         const std::wstring key = FoldedPath(destination.written.path);
-        if (!destination.written.path.empty() && owners.at(key) != i) {
-            int& number = nextNumber.emplace(key, 2).first->second;
-            for (;; ++number) {
-                if (!FormItemDestination(folder, rule, *library[order[i]], destination, number))
-                    break;
-                const std::wstring candidate = FoldedPath(destination.written.path);
-                if (!owners.count(candidate) && numbered.insert(candidate).second)
-                    break;
-            }
-            ++number;
+        const auto owner = owners.find(key);
+        if (destination.written.path.empty() || (owner != owners.end() && owner->second == position)) {
+            Take(position, destination, key);
+            continue;
         }
-        m_destinations[library[order[i]]] = std::move(destination);
+        const uint64_t id = library[position]->persistentId;
+        int& number = nextNumber.emplace(key, 2).first->second;
+        for (;; ++number) {
+            if (!FormItemDestination(m_folder.c_str(), m_rule.c_str(), *library[position], destination, number))
+                break;
+            const std::wstring candidate = FoldedPath(destination.written.path);
+            if (!owners.count(candidate) && !Unavailable(candidate, id)) {
+                Take(position, destination, candidate);
+                break;
+            }
+        }
+        ++number;
     }
+}
+
+bool DestinationNames::Unavailable(const std::wstring& key, uint64_t persistentId) const
+{
+    if (m_taken.count(key) || key == m_indexKey || EndsWithComponent(key, m_pictureKey))
+        return true;
+    const auto owner = m_indexOwners.find(key);
+    return owner != m_indexOwners.end() && (persistentId == 0 || owner->second != persistentId);
+}
+
+void DestinationNames::Take(size_t position, const ItemDestination& destination, const std::wstring& key)
+{
+    if (!destination.written.path.empty())
+        m_taken.insert(key);
+    m_copies[position].destination = destination;
 }
 
 bool DestinationNames::Find(const TrackEntry* track, ItemDestination& destination) const
 {
-    const auto found = m_destinations.find(track);
-    if (found == m_destinations.end()) {
+    const auto found = m_positions.find(track);
+    if (found == m_positions.end()) {
         destination = ItemDestination();
         return false;
     }
-    destination = found->second;
+    destination = m_copies[found->second].destination;
     return !destination.written.path.empty();
+}
+
+bool DestinationNames::ClaimFile(const std::wstring& stem, const wchar_t* extension, DestinationPath& path)
+{
+    for (int number = 1;; ++number) {
+        if (!FormDestinationPath(m_folder.c_str(), stem, extension ? extension : L"", number, path))
+            return false;
+        const std::wstring key = FoldedPath(path.path);
+        if (!Unavailable(key, 0)) {
+            m_taken.insert(key);
+            return true;
+        }
+    }
 }

@@ -169,6 +169,21 @@ void WriteNumbers(PlistWriter& w, const TrackEntry& track, const TrackCopy& copy
     w.IntegerUnlessZero(3, "BPM", track.bpm);
 }
 
+// As iTunes marks them: a video podcast is a podcast with video, not a movie.
+void WriteKind(PlistWriter& w, const TrackEntry& track)
+{
+    if (track.mediaType & kMediaPodcast)
+        w.Boolean(3, "Podcast");
+    if (track.mediaType & (kMediaMovie | kMediaMusicVideo | kMediaTvShow))
+        w.Boolean(3, "Has Video");
+    switch (KindOfTrack(track.mediaType)) {
+    case TrackKind::Movie: w.Boolean(3, "Movie"); break;
+    case TrackKind::TvShow: w.Boolean(3, "TV Show"); break;
+    case TrackKind::MusicVideo: w.Boolean(3, "Music Video"); break;
+    default: break;
+    }
+}
+
 void WriteHistory(PlistWriter& w, const TrackEntry& track, LocalToUtcFn localToUtc)
 {
     WriteDateUnlessNever(w, 3, "Date Added", track.dateAdded, localToUtc);
@@ -181,8 +196,7 @@ void WriteHistory(PlistWriter& w, const TrackEntry& track, LocalToUtcFn localToU
     w.IntegerUnlessZero(3, "Rating", track.rating);
     if (track.compilation)
         w.Boolean(3, "Compilation");
-    if (track.mediaType & kMediaPodcast)
-        w.Boolean(3, "Podcast");
+    WriteKind(w, track);
 }
 
 void WriteTrack(std::string& out, size_t position, const TrackEntry& track, const TrackCopy& copy,

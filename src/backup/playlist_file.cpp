@@ -25,12 +25,6 @@ std::wstring WithoutLineBreaks(std::wstring text)
 
 bool HoldsLineBreak(const wchar_t* text) { return wcspbrk(text, L"\r\n") != nullptr; }
 
-bool SameFileName(const std::wstring& a, const std::wstring& b)
-{
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
-                                TRUE) == CSTR_EQUAL;
-}
-
 }  // namespace
 
 std::vector<PlaylistSource> CollectPlaylistSources(const std::vector<std::unique_ptr<PlaylistEntry>>& playlists,
@@ -97,21 +91,7 @@ std::wstring PlaylistFileText(const PlaylistSource& playlist, const std::vector<
     return text.empty() ? text : L"#EXTM3U\r\n" + text;
 }
 
-std::wstring PlaylistFileNames::Claim(const wchar_t* playlistName)
+std::wstring PlaylistFileStem(const wchar_t* playlistName)
 {
-    const std::wstring base = WithoutDeviceName(FileSystemComponent(CleanFileName(playlistName)));
-    std::wstring name = base;
-    for (int number = 2; IsTaken(name); ++number)
-        name = base + L" (" + std::to_wstring(number) + L")";
-    m_taken.push_back(name);
-    return name;
-}
-
-bool PlaylistFileNames::IsTaken(const std::wstring& name) const
-{
-    for (const std::wstring& taken : m_taken) {
-        if (SameFileName(taken, name))
-            return true;
-    }
-    return false;
+    return FileSystemComponent(CleanFileName(playlistName));
 }

@@ -40,16 +40,8 @@ std::string ToUtf8(const std::wstring& text);
 std::wstring PlaylistFileText(const PlaylistSource& playlist, const std::vector<const TrackEntry*>& tracks,
                               const std::vector<TrackCopy>& copies);
 
-// The file names (without extension) of the playlists: cleaned like a tag
-// value and like a path component, numbered " (2)", " (3)"... when a name
-// is taken already. Case is ignored, as the file system ignores it. Every
-// playlist of the tree claims its name in tree order, written or not, so
-// that a name belongs to the same playlist from run to run.
-class PlaylistFileNames {
-public:
-    std::wstring Claim(const wchar_t* playlistName);
-
-private:
-    bool IsTaken(const std::wstring& name) const;
-    std::vector<std::wstring> m_taken;
-};
+// A playlist's file name without its extension: cleaned like a tag value
+// and like a path component. DestinationNames::ClaimFile numbers it when the
+// name is taken; every playlist of the tree claims its name in tree order,
+// written or not, so that a name belongs to the same playlist from run to run.
+std::wstring PlaylistFileStem(const wchar_t* playlistName);

@@ -16,11 +16,12 @@ const wchar_t kRenamingRuleHelp[] =
     L" <albumartist> - inserts the album artist, else the artist name\n"
     L" <year> - inserts the year\n"
     L" <disc> - inserts the disc number\n"
-    L" <composer> - inserts the composer name";
+    L" <composer> - inserts the composer name\n"
+    L" <kind> - inserts Music, Podcasts, Audiobooks, Movies...";
 
 namespace {
 
-enum class Keyword { None, Album, Artist, Title, Track, AlbumArtist, Year, Disc, Composer };
+enum class Keyword { None, Album, Artist, Title, Track, AlbumArtist, Year, Disc, Composer, Kind };
 
 struct KeywordText {
     const wchar_t* text;
@@ -38,6 +39,20 @@ constexpr KeywordText kKeywords[] = {
     {L"<year>", 6, Keyword::Year},
     {L"<disc>", 6, Keyword::Disc},
     {L"<composer>", 10, Keyword::Composer},
+    {L"<kind>", 6, Keyword::Kind},
+};
+
+struct KindBit {
+    uint32_t bit;
+    TrackKind kind;
+};
+
+// Tried in this order; the first bit set decides.
+constexpr KindBit kKindBits[] = {
+    {kMediaAudiobook, TrackKind::Audiobook}, {kMediaPodcast, TrackKind::Podcast},
+    {kMediaTvShow, TrackKind::TvShow},       {kMediaMusicVideo, TrackKind::MusicVideo},
+    {kMediaMovie, TrackKind::Movie},         {kMediaITunesU, TrackKind::ITunesU},
+    {kMediaVoiceMemo, TrackKind::VoiceMemo}, {kMediaRingtone, TrackKind::Ringtone},
 };
 
 // Only A to Z fold: rules saved by earlier versions must keep matching the
@@ -106,6 +121,9 @@ void AppendKeyword(std::wstring& name, Keyword keyword, const TrackEntry& track)
     case Keyword::Composer:
         AppendTag(name, track.composer, kUnknownComposer);
         break;
+    case Keyword::Kind:
+        name += CleanFileName(KindName(KindOfTrack(track.mediaType)));
+        break;
     case Keyword::None:
         break;
     }
@@ -117,7 +135,36 @@ bool IsCleanedCharacter(wchar_t c)
     return (c >= 0x01 && c <= 0x1F) || (wcschr(L"\\/:*?\"<>|", c) != nullptr && c != L'\0');
 }
 
+// Left alone, half a pair reaches the copy's name as it is, while the playlist
+// and library files (UTF-8) cannot write it, and so would name another file.
+bool IsHalfOfAPair(wchar_t c) { return IS_HIGH_SURROGATE(c) || IS_LOW_SURROGATE(c); }
+
 }  // namespace
+
+TrackKind KindOfTrack(uint32_t mediaType)
+{
+    for (const KindBit& kindBit : kKindBits) {
+        if (mediaType & kindBit.bit)
+            return kindBit.kind;
+    }
+    return TrackKind::Music;
+}
+
+const wchar_t* KindName(TrackKind kind)
+{
+    switch (kind) {
+    case TrackKind::Audiobook: return L"Audiobooks";
+    case TrackKind::Podcast: return L"Podcasts";
+    case TrackKind::TvShow: return L"TV Shows";
+    case TrackKind::MusicVideo: return L"Music Videos";
+    case TrackKind::Movie: return L"Movies";
+    case TrackKind::ITunesU: return L"iTunes U";
+    case TrackKind::VoiceMemo: return L"Voice Memos";
+    case TrackKind::Ringtone: return L"Ringtones";
+    case TrackKind::Music: break;
+    }
+    return L"Music";
+}
 
 std::wstring FileSystemComponent(const std::wstring& component)
 {
@@ -130,9 +177,11 @@ std::wstring FileSystemComponent(const std::wstring& component)
 std::wstring CleanFileName(const wchar_t* value)
 {
     std::wstring cleaned = value ? value : L"";
-    for (wchar_t& c : cleaned) {
-        if (IsCleanedCharacter(c))
-            c = L'_';
+    for (size_t i = 0; i < cleaned.size(); ++i) {
+        if (IS_HIGH_SURROGATE(cleaned[i]) && i + 1 < cleaned.size() && IS_LOW_SURROGATE(cleaned[i + 1]))
+            ++i;   // a pair is one character and stays
+        else if (IsCleanedCharacter(cleaned[i]) || IsHalfOfAPair(cleaned[i]))
+            cleaned[i] = L'_';
     }
     return cleaned;
 }

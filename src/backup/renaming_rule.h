@@ -19,9 +19,18 @@ constexpr wchar_t kUnknownArtist[] = L"uknown artist";
 constexpr wchar_t kUntitled[] = L"untitled";
 constexpr wchar_t kUnknownComposer[] = L"unknown composer";
 
-// Replaces the nine characters a file name cannot hold, and the control
-// characters U+0001 to U+001F, with "_"; never changes the length. A null
-// value gives an empty text.
+// What a track is, from its media type bits. The first kind whose bit is set
+// wins, in this order, so a video podcast is a podcast and a TV show also
+// marked as a music video is a TV show; none of them (0 included, which older
+// databases hold) is music.
+enum class TrackKind { Audiobook, Podcast, TvShow, MusicVideo, Movie, ITunesU, VoiceMemo, Ringtone, Music };
+TrackKind KindOfTrack(uint32_t mediaType);
+// The folder name <kind> inserts: "Audiobooks", "Podcasts", "TV Shows"...
+const wchar_t* KindName(TrackKind kind);
+
+// Replaces the nine characters a file name cannot hold, the control
+// characters U+0001 to U+001F and every surrogate without its other half
+// with "_"; never changes the length. A null value gives an empty text.
 std::wstring CleanFileName(const wchar_t* value);
 
 // The expanded rule; FormItemDestination (destination_path.h) makes it a

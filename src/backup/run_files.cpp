@@ -1,5 +1,6 @@
 #include "backup/run_files.h"
 
+#include "backup/backup_index.h"
 #include "backup/destination_path.h"
 #include "backup/playlist_file.h"
 #include "backup/renaming_rule.h"
@@ -11,17 +12,16 @@
 
 namespace {
 
-RunFile MakeRunFile(const wchar_t* logFormat, const std::wstring& folder, const std::wstring& stem,
-                    const wchar_t* extension, std::string bytes)
+// Claimed in the run's one set of names: shortened to fit, then numbered.
+RunFile MakeRunFile(DestinationNames& names, const wchar_t* logFormat, const std::wstring& stem,
+                    const wchar_t* extension)
 {
     RunFile file;
     file.logFormat = logFormat;
     file.name = stem + extension;
     DestinationPath path;
-    // Formed as item paths are: mended, and shortened when too long.
-    if (FormDestinationPath(folder.c_str(), stem, extension, 1, path))
+    if (names.ClaimFile(stem, extension, path))
         file.path = path.path;
-    file.bytes = std::move(bytes);
     return file;
 }
 
@@ -38,46 +38,45 @@ LibraryFileInfo CurrentLibraryFileInfo(const wchar_t* folder)
 
 void CheckCopies(std::vector<TrackCopy>& copies)
 {
-    // No "insert a disk" box for a destination that went away.
-    const UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     for (TrackCopy& copy : copies) {
-        WIN32_FILE_ATTRIBUTE_DATA data;
-        copy.exists = !copy.onDisk.empty() &&
-                      GetFileAttributesExW(copy.onDisk.c_str(), GetFileExInfoStandard, &data) &&
-                      !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-        copy.bytes = copy.exists ? (static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow) : 0;
+        const FileOnDisk file = LookAtFile(copy.onDisk);
+        copy.exists = file.exists;
+        copy.bytes = file.bytes;
     }
-    SetErrorMode(previous);
 }
 
 std::vector<RunFile> ComposeRunFiles(const LibrarySource& library, const std::vector<TrackCopy>& copies,
-                                     const LibraryFileInfo& info)
+                                     const LibraryFileInfo& info, DestinationNames& names)
 {
     std::vector<RunFile> files;
     if (library.writePlaylists) {
-        PlaylistFileNames names;
         for (const PlaylistSource& playlist : library.playlists) {
-            const std::wstring stem = names.Claim(playlist.name.c_str());   // before an empty one is left out
+            // Claimed before an empty one is left out: the name stays its own.
+            RunFile file = MakeRunFile(names, kLogPlaylist, PlaylistFileStem(playlist.name.c_str()), kPlaylistExtension);
             const std::wstring text = PlaylistFileText(playlist, library.tracks, copies);
-            if (!text.empty())
-                files.push_back(MakeRunFile(kLogPlaylist, info.folder, stem, kPlaylistExtension, ToUtf8(text)));
+            if (text.empty())
+                continue;
+            file.bytes = ToUtf8(text);
+            files.push_back(std::move(file));
         }
     }
-    if (library.writeLibrary)
-        files.push_back(MakeRunFile(kLogLibrary, info.folder, LibraryFileStem(library.ipodName), kLibraryExtension,
-                                    LibraryFileText(library, copies, info)));
+    if (library.writeLibrary) {
+        files.push_back(MakeRunFile(names, kLogLibrary, LibraryFileStem(library.ipodName), kLibraryExtension));
+        files.back().bytes = LibraryFileText(library, copies, info);
+    }
     return files;
 }
 
-const wchar_t* WriteFileReplacing(const wchar_t* path, const std::string& bytes, DWORD& error)
+const wchar_t* WriteFileReplacing(const wchar_t* path, const std::string& bytes, DWORD& error, DWORD attributes)
 {
     wchar_t writePath[kPathCapacity];
     if (FAILED(StringCchPrintfW(writePath, kPathCapacity, L"%ls.part", path)))
         StringCchCopyW(writePath, kPathCapacity, path);
     const wchar_t* failure = nullptr;
     {
-        FileHandle file(CreateFileW(writePath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        // The rename gives `path` the attributes the temporary file was made with.
+        FileHandle file(CreateFileW(writePath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, attributes,
+                                    nullptr));
         if (!file.IsOpen()) {
             error = GetLastError();
             return L"cannot create destination";

@@ -1,6 +1,7 @@
 #pragma once
 // The files a completed run leaves beside its copies: which copies exist,
 // what each file holds, and how it replaces an older one.
+#include "backup/destination_path.h"
 #include "backup/library_file.h"
 #include "backup/library_source.h"
 
@@ -23,11 +24,13 @@ struct RunFile {
 };
 
 // The playlist files (when asked for: one per playlist with an item whose
-// copy exists, named in tree order) and the library file (when asked for).
+// copy exists) and the library file (when asked for), their names claimed
+// in `names` in tree order, the library file's last.
 std::vector<RunFile> ComposeRunFiles(const LibrarySource& library, const std::vector<TrackCopy>& copies,
-                                     const LibraryFileInfo& info);
+                                     const LibraryFileInfo& info, DestinationNames& names);
 
-// Writes `bytes` under a temporary name and renames it over `path`. On
-// failure returns the reason (error holds the system's code) and leaves
-// neither the temporary file nor a partial `path` behind.
-const wchar_t* WriteFileReplacing(const wchar_t* path, const std::string& bytes, DWORD& error);
+// Writes `bytes` under a temporary name made with `attributes` and renames
+// it over `path`. On failure returns the reason (error holds the system's
+// code) and leaves neither the temporary file nor a partial `path` behind.
+const wchar_t* WriteFileReplacing(const wchar_t* path, const std::string& bytes, DWORD& error,
+                                  DWORD attributes = FILE_ATTRIBUTE_NORMAL);

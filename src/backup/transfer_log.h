@@ -14,6 +14,7 @@ constexpr wchar_t kLogCopying[] = L"copying: %s";
 constexpr wchar_t kLogIgnore[] = L"ignore: %s";
 constexpr wchar_t kLogPlaylist[] = L"playlist: %s";
 constexpr wchar_t kLogLibrary[] = L"library: %s";
+constexpr wchar_t kLogIndex[] = L"index: %s";
 
 constexpr size_t kLogLineCapacity = 512;                  // units, terminator included
 constexpr size_t kLogTextLimit = kLogLineCapacity - 3;   // leaves CR, LF and the terminator

@@ -55,6 +55,9 @@ enum : uint32_t {
     kMediaAudiobook = 0x08,
     kMediaMusicVideo = 0x20,
     kMediaTvShow = 0x40,
+    kMediaRingtone = 1u << 14,
+    kMediaVoiceMemo = 1u << 20,
+    kMediaITunesU = 1u << 21,
 };
 
 enum : uint16_t {

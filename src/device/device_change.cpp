@@ -45,7 +45,6 @@ void CPendingDriveChanges::Note(const VolumeChange& change)
 {
     if (change.arrival) {
         m_arrived |= change.drives;
-        m_removed &= ~change.drives;
     } else {
         m_removed |= change.drives;
         m_arrived &= ~change.drives;

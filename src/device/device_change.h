@@ -26,8 +26,9 @@ bool ReadVolumeChange(WPARAM event, LPARAM data, VolumeChange& change);
 // library. User-interface thread only.
 class CPendingDriveChanges {
 public:
-    // The latest event for a drive wins: a removal cancels an arrival not yet
-    // probed, and the other way round.
+    // A removal cancels an arrival not yet probed. An arrival after a removal
+    // keeps both, since the drive may now hold another iPod: removals are
+    // taken and applied before arrivals.
     void Note(const VolumeChange& change);
     bool Empty() const { return m_arrived == 0 && m_removed == 0; }
     DriveMask TakeArrivals();

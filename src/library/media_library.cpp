@@ -9,6 +9,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <climits>
 #include <cwchar>
 #include <strsafe.h>   // after the standard headers, whose names it poisons
 
@@ -16,23 +17,21 @@
 
 void TrackIdIndex::Rebuild(const TrackArray& tracks)
 {
-    m_positions.clear();
-    m_positions.reserve(tracks.size());
+    m_entries.resize(tracks.size());
     for (size_t i = 0; i < tracks.size(); ++i)
-        Add(tracks[i]->trackId, static_cast<int>(i));
-}
-
-void TrackIdIndex::Add(uint32_t trackId, int position)
-{
-    // emplace leaves an existing entry alone, so the first track wins, as a
-    // scan from position 0 would find it.
-    m_positions.emplace(trackId, position);
+        m_entries[i] = {tracks[i]->trackId, static_cast<int>(i)};
+    // By identifier, then position: the first of equal identifiers is the
+    // track a scan from position 0 would find, and the one kept.
+    std::sort(m_entries.begin(), m_entries.end());
+    m_entries.erase(std::unique(m_entries.begin(), m_entries.end(),
+                                [](const auto& a, const auto& b) { return a.first == b.first; }),
+                    m_entries.end());
 }
 
 int TrackIdIndex::Find(uint32_t trackId) const
 {
-    const auto found = m_positions.find(trackId);
-    return found == m_positions.end() ? -1 : found->second;
+    const auto found = std::lower_bound(m_entries.begin(), m_entries.end(), std::make_pair(trackId, INT_MIN));
+    return found != m_entries.end() && found->first == trackId ? found->second : -1;
 }
 
 // ---------------------------------------------------------------- pure logic
@@ -177,10 +176,14 @@ LoadedDatabase ReadDatabase(const wchar_t* path)
 
 void CMediaLibrary::Clear()
 {
+    // The list first: it must never ask for a row whose track is gone.
+    m_listedRows.clear();
+    m_visibleRows.clear();
+    ShowRows();
+    ResetSort();
     m_tracks.clear();
     m_persistentId = 0;
     m_index.Clear();
-    m_visibleRows.clear();
     while (!m_playlists.empty())
         m_playlists.pop_back();   // last to first
     RemovePlaylistNodes();
@@ -234,35 +237,97 @@ void CMediaLibrary::Refresh()
 {
     wchar_t search[kSearchCapacity];
     ReadSearchText(search, kSearchCapacity);
-    SyncChecks();
-    m_visibleRows = SelectVisibleRows(m_tracks, m_index, search[0] ? nullptr : GetSelectedPlaylist(), search);
-    FillMediaList(m_listView, m_tracks, m_visibleRows);
+    m_listedRows = SelectVisibleRows(m_tracks, m_index, search[0] ? nullptr : GetSelectedPlaylist(), search);
+    m_visibleRows = m_listedRows;
+    if (m_sortDirection != SortDirection::None)
+        SortRows(m_visibleRows, SortKeys(m_sortColumn), m_sortDirection);
+    ShowRows();
 }
 
-void CMediaLibrary::SyncChecks()
-{
-    if (!m_listView)
-        return;
-    // Rows the list no longer has (a destroyed window reports none) are not
-    // read: their missing state would otherwise count as a tick.
-    const int listRows = ListView_GetItemCount(m_listView);
-    const int rows = std::min(listRows, static_cast<int>(m_visibleRows.size()));
-    // From the bottom up, so that a track shown twice keeps its upper row's state.
-    for (int r = rows - 1; r >= 0; --r) {
-        const UINT state = ListView_GetItemState(m_listView, r, LVIS_STATEIMAGEMASK);
-        m_tracks[m_visibleRows[r]]->isChecked = (state == kStateUnticked) ? 0 : 1;
-    }
-}
+void CMediaLibrary::ShowRows() { ShowMediaListRows(m_listView, RowCount()); }
 
 void CMediaLibrary::ShowChecks()
 {
-    if (!m_listView)
-        return;
-    const int rows = std::min(ListView_GetItemCount(m_listView), static_cast<int>(m_visibleRows.size()));
-    for (int r = 0; r < rows; ++r) {
-        const bool ticked = m_tracks[m_visibleRows[r]]->isChecked != 0;
-        ListView_SetItemState(m_listView, r, ticked ? kStateTicked : kStateUnticked, LVIS_STATEIMAGEMASK);
+    if (m_listView)
+        InvalidateRect(m_listView, nullptr, FALSE);
+}
+
+const TrackEntry* CMediaLibrary::RowTrack(int row) const
+{
+    if (row < 0 || row >= RowCount())
+        return nullptr;
+    return m_tracks[static_cast<size_t>(m_visibleRows[static_cast<size_t>(row)])].get();
+}
+
+bool CMediaLibrary::IsRowTicked(int row) const
+{
+    const TrackEntry* track = RowTrack(row);
+    return track && track->isChecked != 0;
+}
+
+void CMediaLibrary::SetShownTicks(bool ticked)
+{
+    for (int position : m_visibleRows)
+        m_tracks[static_cast<size_t>(position)]->isChecked = ticked ? 1 : 0;
+    ShowChecks();
+}
+
+void CMediaLibrary::InvertShownTicks()
+{
+    std::vector<bool> flipped(m_tracks.size(), false);
+    for (int position : m_visibleRows) {
+        if (flipped[static_cast<size_t>(position)])
+            continue;
+        flipped[static_cast<size_t>(position)] = true;
+        uint32_t& tick = m_tracks[static_cast<size_t>(position)]->isChecked;
+        tick = tick ? 0 : 1;
     }
+    ShowChecks();
+}
+
+void CMediaLibrary::SetRowTicks(const std::vector<int>& rows, bool ticked)
+{
+    for (int row : rows) {
+        if (row >= 0 && row < RowCount())
+            m_tracks[static_cast<size_t>(m_visibleRows[static_cast<size_t>(row)])]->isChecked = ticked ? 1 : 0;
+    }
+    ShowChecks();
+}
+
+void CMediaLibrary::ToggleRowTick(int row)
+{
+    if (row >= 0 && row < RowCount())
+        SetRowTicks({row}, !IsRowTicked(row));
+}
+
+void CMediaLibrary::SortByColumn(MediaColumn column)
+{
+    m_sortDirection = NextSortDirection(column == m_sortColumn, m_sortDirection);
+    m_sortColumn = column;
+    if (m_sortDirection == SortDirection::None)
+        m_visibleRows = m_listedRows;
+    else
+        SortRows(m_visibleRows, SortKeys(column), m_sortDirection);
+    ShowSortArrow(m_listView, column, m_sortDirection);
+    ShowRows();
+}
+
+const ColumnKeys& CMediaLibrary::SortKeys(MediaColumn column)
+{
+    ColumnKeys& keys = m_sortKeys[static_cast<size_t>(column)];
+    if (keys.size() != m_tracks.size())
+        keys = MakeColumnKeys(m_tracks, column);
+    return keys;
+}
+
+void CMediaLibrary::ResetSort()
+{
+    if (m_sortDirection != SortDirection::None)
+        ShowSortArrow(m_listView, m_sortColumn, SortDirection::None);
+    m_sortDirection = SortDirection::None;
+    m_sortColumn = kColumnTitle;
+    for (ColumnKeys& keys : m_sortKeys)
+        ColumnKeys().swap(keys);   // their memory too
 }
 
 int CMediaLibrary::GetItemCount() const

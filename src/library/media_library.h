@@ -4,12 +4,13 @@
 // and media list, which it keeps in step; the library and its views change
 // only on the thread that owns the views (workers hand the work over).
 #include "db/records.h"
+#include "library/track_order.h"
 #include "library/view_thread.h"
 
 #include <windows.h>
 
+#include <array>
 #include <memory>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -21,12 +22,14 @@ using TrackArray = std::vector<std::unique_ptr<TrackEntry>>;
 class TrackIdIndex {
 public:
     void Rebuild(const TrackArray& tracks);
-    void Add(uint32_t trackId, int position);   // keeps an earlier position
-    void Clear() { m_positions.clear(); }
-    int Find(uint32_t trackId) const;            // -1 when no track matches
+    void Clear() { m_entries.clear(); }
+    int Find(uint32_t trackId) const;   // -1 when no track matches
 
 private:
-    std::unordered_map<uint32_t, int> m_positions;
+    // (identifier, position) of each identifier's first track, by identifier:
+    // one block made by one sort, where a hash map would allocate a node per
+    // track on the load's path.
+    std::vector<std::pair<uint32_t, int>> m_entries;
 };
 
 // The rows to show, as positions in `tracks`: with a search text, every track
@@ -68,11 +71,32 @@ public:
     // Takes the records of a read, shows its playlists in the tree and selects
     // the root. The media list is left to the Refresh that follows.
     void Adopt(LoadedDatabase&& database);
+    // Rebuilds the rows shown from the search text and the selected playlist,
+    // in the order of the sorted column if there is one.
     void Refresh();
-    void SyncChecks();
-    // The reverse of SyncChecks: each row's check box shows its track's tick.
+    // Redraws the list once, so that its check boxes show the tracks' ticks.
     // On the views' thread.
     void ShowChecks();
+
+    // The media list holds no rows: it asks for row r's track here. Null for
+    // a row the library does not show (the list may ask while a load empties it).
+    const TrackEntry* RowTrack(int row) const;
+    int RowCount() const { return static_cast<int>(m_visibleRows.size()); }
+    bool IsRowTicked(int row) const;
+
+    // Each changes the tracks' ticks, then redraws the list once. A track
+    // shown in two rows has one tick; ticks of hidden tracks are kept.
+    void SetShownTicks(bool ticked);
+    void InvertShownTicks();   // each distinct track shown flips once
+    void SetRowTicks(const std::vector<int>& rows, bool ticked);
+    void ToggleRowTick(int row);
+
+    // A click on a heading: sorts the rows shown by that column, ascending,
+    // then descending, then back to the library's or playlist's order. The
+    // sort is stable over the rows as shown and holds until the next load.
+    void SortByColumn(MediaColumn column);
+    MediaColumn SortedColumn() const { return m_sortColumn; }
+    SortDirection SortOrder() const { return m_sortDirection; }
 
     int GetItemCount() const;
     int GetCheckedCount() const;
@@ -100,11 +124,18 @@ public:
 
 private:
     void RemovePlaylistNodes();
+    void ShowRows();
+    const ColumnKeys& SortKeys(MediaColumn column);
+    void ResetSort();
 
     HWND m_listView = nullptr;
     HWND m_treeView = nullptr;
     TrackArray m_tracks;
-    std::vector<int> m_visibleRows;
+    std::vector<int> m_listedRows;    // the rows in the library's or playlist's order
+    std::vector<int> m_visibleRows;   // the rows as shown: m_listedRows, sorted
+    MediaColumn m_sortColumn = kColumnTitle;
+    SortDirection m_sortDirection = SortDirection::None;
+    std::array<ColumnKeys, kColumnCount> m_sortKeys;   // made at a column's first sort
     std::vector<std::unique_ptr<PlaylistEntry>> m_playlists;
     TrackIdIndex m_index;
     uint64_t m_persistentId = 0;

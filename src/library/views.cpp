@@ -4,6 +4,7 @@
 #include "library/app_globals.h"
 #include "library/dpi.h"
 #include "library/media_library.h"
+#include "library/media_list.h"
 #include "resource.h"
 #include "settings/settings.h"
 
@@ -23,8 +24,6 @@ struct ColumnSpec {
 constexpr ColumnSpec kColumns[] = {
     {L"Title", 256}, {L"Artist", 140}, {L"Album", 190}, {L"Genre", 90}, {L"Time", 64}, {L"Track", 60},
 };
-
-enum Column { kTitle, kArtist, kAlbum, kGenre, kTime, kTrack };
 
 // The shell's icon for the file type, from the size the system keeps that is
 // nearest above `size`: the image list shrinks it rather than blowing up a
@@ -62,38 +61,6 @@ void UncheckGridLinesItem(HWND listView)
         CheckMenuItem(menu, IDM_GRID_LINES, MF_BYCOMMAND | MF_UNCHECKED);
 }
 
-void SetCellText(HWND listView, int row, int column, const wchar_t* text)
-{
-    ListView_SetItemText(listView, row, column, const_cast<wchar_t*>(text));
-}
-
-void InsertTrackRow(HWND listView, const TrackEntry& track)
-{
-    LVITEMW item = {};
-    item.mask = LVIF_TEXT | LVIF_IMAGE;
-    item.iItem = 0;
-    item.pszText = const_cast<wchar_t*>(track.title ? track.title.get() : L"");
-    item.iImage = 0;
-    const int row = static_cast<int>(SendMessageW(listView, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-    if (row < 0)
-        return;
-    // An absent text leaves its cell empty, which a new row's cell already is.
-    if (track.artist)
-        SetCellText(listView, row, kArtist, track.artist.get());
-    if (track.album)
-        SetCellText(listView, row, kAlbum, track.album.get());
-    if (track.genre)
-        SetCellText(listView, row, kGenre, track.genre.get());
-    SetCellText(listView, row, kTime, FormatTrackTime(track.lengthMs).c_str());
-    if (track.trackNumber != 0) {
-        wchar_t number[16];
-        StringCchPrintfW(number, ARRAYSIZE(number), L"%d", track.trackNumber);
-        SetCellText(listView, row, kTrack, number);
-    }
-    if (track.isChecked)
-        ListView_SetItemState(listView, row, kStateTicked, LVIS_STATEIMAGEMASK);
-}
-
 }  // namespace
 
 DWORD MediaListStyles(bool gridLines)
@@ -112,6 +79,7 @@ BOOL InitMediaList(HWND listView)
     for (int i = 0; i < static_cast<int>(ARRAYSIZE(kColumns)); ++i)
         AddListColumn(listView, i, kColumns[i].heading, ScaleToDpi(kColumns[i].width, dpi));
     SetMediaListIcons(listView, dpi);
+    PrepareOwnerDataList(listView);
     return TRUE;
 }
 
@@ -232,18 +200,72 @@ HTREEITEM InsertPlaylistNode(HWND treeView, HTREEITEM root, const PlaylistEntry&
     return reinterpret_cast<HTREEITEM>(SendMessageW(treeView, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
 }
 
-void FillMediaList(HWND listView, const std::vector<std::unique_ptr<TrackEntry>>& tracks,
-                   const std::vector<int>& rows)
+void ShowMediaListRows(HWND listView, int count)
 {
     if (!listView)
         return;
-    SendMessageW(listView, WM_SETREDRAW, FALSE, 0);
-    ListView_DeleteAllItems(listView);
-    // Walking the entries from the last and inserting each at the top leaves
-    // row r showing entry r. (Appending in order instead was measured: under
-    // Wine it moves the cost into the delete of all rows, and is no faster.)
-    for (auto entry = rows.rbegin(); entry != rows.rend(); ++entry)
-        InsertTrackRow(listView, *tracks[*entry]);
-    SendMessageW(listView, WM_SETREDRAW, TRUE, 0);
+    // The list keeps its selection and focus by row number, which would now
+    // name other tracks. Row by row: a change of state for row -1 walks every
+    // row of the list, asking for each one's state.
+    for (int row; (row = ListView_GetNextItem(listView, -1, LVNI_SELECTED)) >= 0;)
+        ListView_SetItemState(listView, row, 0, LVIS_SELECTED);
+    const int focused = ListView_GetNextItem(listView, -1, LVNI_FOCUSED);
+    if (focused >= 0)
+        ListView_SetItemState(listView, focused, 0, LVIS_FOCUSED);
+    SendMessageW(listView, LVM_SETSELECTIONMARK, 0, -1);
+    SendMessageW(listView, LVM_SETITEMCOUNT, static_cast<WPARAM>(count), 0);
+    if (count > 0)
+        ListView_EnsureVisible(listView, 0, FALSE);
     InvalidateRect(listView, nullptr, TRUE);
+}
+
+void ShowSortArrow(HWND listView, int column, SortDirection direction)
+{
+    const HWND header = listView ? ListView_GetHeader(listView) : nullptr;
+    const int columns = header ? Header_GetItemCount(header) : 0;
+    for (int i = 0; i < columns; ++i) {
+        HDITEMW item = {};
+        item.mask = HDI_FORMAT;
+        if (!Header_GetItem(header, i, &item))
+            continue;
+        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+        if (i == column && direction != SortDirection::None)
+            item.fmt |= direction == SortDirection::Ascending ? HDF_SORTUP : HDF_SORTDOWN;
+        Header_SetItem(header, i, &item);
+    }
+}
+
+void MediaListCellText(const TrackEntry& track, int column, wchar_t* buffer, int capacity)
+{
+    if (!buffer || capacity <= 0)
+        return;
+    buffer[0] = L'\0';
+    const wchar_t* text = nullptr;
+    switch (column) {
+    case kColumnTitle:
+        text = track.title.get();
+        break;
+    case kColumnArtist:
+        text = track.artist.get();
+        break;
+    case kColumnAlbum:
+        text = track.album.get();
+        break;
+    case kColumnGenre:
+        text = track.genre.get();
+        break;
+    case kColumnTime:
+        StringCchCopyW(buffer, static_cast<size_t>(capacity), FormatTrackTime(track.lengthMs).c_str());
+        return;
+    case kColumnTrack:
+        if (track.trackNumber != 0)
+            StringCchPrintfW(buffer, static_cast<size_t>(capacity), L"%d", track.trackNumber);
+        return;
+    default:
+        return;
+    }
+    // An absent text leaves the cell empty; a longer one than the list asks
+    // for is cut, as the list would cut it.
+    if (text)
+        StringCchCopyW(buffer, static_cast<size_t>(capacity), text);
 }

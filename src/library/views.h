@@ -2,6 +2,7 @@
 // How the library looks: the media list's columns, icons and rows, the
 // playlist tree's icons and root, track times, and the status-bar counts.
 #include "db/records.h"
+#include "library/track_order.h"
 
 #include <windows.h>
 
@@ -31,10 +32,14 @@ std::wstring PlaylistLabel(const PlaylistEntry& playlist);
 // Appends the playlist's node under `root` and returns it.
 HTREEITEM InsertPlaylistNode(HWND treeView, HTREEITEM root, const PlaylistEntry& playlist);
 
-// Replaces every row of the list with one row per entry of `rows`, in order,
-// drawing suppressed while it works.
-void FillMediaList(HWND listView, const std::vector<std::unique_ptr<TrackEntry>>& tracks,
-                   const std::vector<int>& rows);
+// The media list is an owner-data list: it holds the number of rows alone.
+// Sets that number, clears the selection and the focus (they are kept by row
+// number, which would now name other tracks) and shows the first row.
+void ShowMediaListRows(HWND listView, int count);
+// The arrow on the sorted column's heading; the others show none.
+void ShowSortArrow(HWND listView, int column, SortDirection direction);
+// The text of `column` for `track`, as the list shows it, cut to `capacity`.
+void MediaListCellText(const TrackEntry& track, int column, wchar_t* buffer, int capacity);
 
 // Sets part `part` of the status bar to `text`.
 void SetStatusText(int part, const wchar_t* text);

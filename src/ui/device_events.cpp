@@ -15,10 +15,14 @@ bool DriveWorkRunning()
 }
 
 // The run goes on (its items fail as read errors do); its end learns why.
+// The list is read only during a run: scans and probes, which change it on
+// their workers, never run then.
 void NoteCopySourceRemoved(DriveMask drives)
 {
+    if (!CopyRunActive(g_copyJob))
+        return;
     const wchar_t* source = g_ipodList.GetSelectedRoot();
-    if (source && (drives & DriveBit(source[0])) && CopyRunActive(g_copyJob))
+    if (source && (drives & DriveBit(source[0])))
         g_copyJob.sourceRemoved = 1;
 }
 

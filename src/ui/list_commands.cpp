@@ -7,6 +7,7 @@
 #include "db/scoped_handle.h"
 #include "library/app_globals.h"
 #include "library/media_library.h"
+#include "library/media_list.h"
 #include "library/views.h"
 #include "resource.h"
 
@@ -15,9 +16,6 @@
 
 namespace {
 
-constexpr UINT kUnticked = 1;
-constexpr UINT kTicked = 2;
-
 INT_PTR RunCopyDialog(HWND owner)
 {
     return DialogBoxParamW(g_hInstance, MAKEINTRESOURCEW(IDD_COPY_PROGRESS), owner, CopyProgressDlgProc, 0);
@@ -25,54 +23,34 @@ INT_PTR RunCopyDialog(HWND owner)
 
 HWND MediaList(HWND mainWnd) { return GetDlgItem(mainWnd, IDC_MEDIA_LIST); }
 
-int RowCount(HWND list) { return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)); }
-
-void SetRowStateImage(HWND list, int row, UINT image)
-{
-    LVITEMW item = {};
-    item.stateMask = LVIS_STATEIMAGEMASK;
-    item.state = INDEXTOSTATEIMAGEMASK(image);
-    SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-}
-
-UINT RowStateImage(HWND list, int row)
-{
-    const UINT state = static_cast<UINT>(SendMessageW(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK));
-    return (state & LVIS_STATEIMAGEMASK) >> 12;
-}
-
-// Copies the marks into the tracks and shows the new counts.
-void SyncAndCount()
-{
-    if (g_pLibrary)
-        g_pLibrary->SyncChecks();
-    UpdateStatusCounts();
-}
-
+// Each command changes the library's ticks of the rows shown, which redraws
+// the list once.
 void RunTickCommand(HWND mainWnd, int id)
 {
-    const HWND list = MediaList(mainWnd);
+    if (!g_pLibrary)
+        return;
+    CMediaLibrary& library = *g_pLibrary;
     switch (id) {
     case IDM_CHECK_ALL:
     case IDM_LIST_CHECK_ALL:
-        SetAllRowChecks(list, true);
+        library.SetShownTicks(true);
         break;
     case IDM_UNCHECK_ALL:
     case IDM_LIST_UNCHECK_ALL:
-        SetAllRowChecks(list, false);
+        library.SetShownTicks(false);
         break;
     case IDM_INVERT_CHECKS:
     case IDM_LIST_INVERT_CHECKS:
-        InvertRowChecks(list);
+        library.InvertShownTicks();
         break;
     case IDM_LIST_CHECK_SELECTION:
-        SetSelectedRowChecks(list, true);
+        library.SetRowTicks(SelectedRows(MediaList(mainWnd)), true);
         break;
     default:   // IDM_LIST_UNCHECK_SELECTION
-        SetSelectedRowChecks(list, false);
+        library.SetRowTicks(SelectedRows(MediaList(mainWnd)), false);
         break;
     }
-    SyncAndCount();
+    UpdateStatusCounts();
 }
 
 const wchar_t kNoDefaultFolder[] =
@@ -107,23 +85,11 @@ CopyCommandActions& CopyCommands()
     return actions;
 }
 
-void SetAllRowChecks(HWND list, bool ticked) { SetRowStateImage(list, -1, ticked ? kTicked : kUnticked); }
-
-void InvertRowChecks(HWND list)
+bool IsRowTicked(HWND list, int row)
 {
-    for (int row = RowCount(list) - 1; row >= 0; --row)
-        SetRowStateImage(list, row, RowStateImage(list, row) == kUnticked ? kTicked : kUnticked);
+    const UINT state = static_cast<UINT>(SendMessageW(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK));
+    return (state & LVIS_STATEIMAGEMASK) != INDEXTOSTATEIMAGEMASK(1);
 }
-
-void SetSelectedRowChecks(HWND list, bool ticked)
-{
-    for (int row = RowCount(list) - 1; row >= 0; --row) {
-        if (SendMessageW(list, LVM_GETITEMSTATE, row, LVIS_SELECTED) & LVIS_SELECTED)
-            SetRowStateImage(list, row, ticked ? kTicked : kUnticked);
-    }
-}
-
-bool IsRowTicked(HWND list, int row) { return RowStateImage(list, row) != kUnticked; }
 
 bool RunListCommand(HWND mainWnd, int id)
 {
@@ -166,29 +132,10 @@ void CopyCheckedItems(HWND mainWnd)
         actions.messageBox(mainWnd, kNoDefaultFolder, L"Savanto", MB_ICONWARNING);
         return;
     }
-    if (actions.runCopyDialog(mainWnd) == 0)
-        ReportFailedRun(mainWnd, actions);
-}
-
-void ArmSyncChecksTimer(HWND mainWnd)
-{
-    if (g_busy)
-        return;
-    SetTimer(mainWnd, IDT_SYNC_CHECKS, kSyncChecksDelayMs, nullptr);   // restarts a running one
-}
-
-void OnSyncChecksExpired(HWND mainWnd)
-{
-    // While a worker may rebuild the library the marks wait for the next
-    // expiry instead of being dropped: when the worker leaves the library as
-    // it was (a failed eject, a scan that found nothing) the click still counts,
-    // and after a reload the read-back finds the marks the reload drew.
-    if (LibraryInUse()) {
-        SetTimer(mainWnd, IDT_SYNC_CHECKS, kSyncChecksDelayMs, nullptr);
-        return;
-    }
-    SyncAndCount();
-    KillTimer(mainWnd, IDT_SYNC_CHECKS);
+    // The run's outcome decides, not the button that ended the dialog: Cancel
+    // pressed as the run ended still leaves a finished run to report.
+    actions.runCopyDialog(mainWnd);
+    ReportFailedRun(mainWnd, actions);
 }
 
 void PrepareListMenu(HMENU popup, HWND list)

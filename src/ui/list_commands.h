@@ -1,6 +1,6 @@
 #pragma once
-// The media list's tick commands, its context menu, the read-back of clicked
-// check boxes, and the Copy command that opens the progress dialog.
+// The media list's tick commands, its context menu, and the Copy command that
+// opens the progress dialog.
 #include "settings/settings.h"
 
 #include <windows.h>
@@ -13,12 +13,8 @@ struct CopyCommandActions {
 };
 CopyCommandActions& CopyCommands();
 
-constexpr UINT kSyncChecksDelayMs = 200;
-
-// Check marks of the rows the media list shows (state image 1 unticked, 2 ticked).
-void SetAllRowChecks(HWND list, bool ticked);
-void InvertRowChecks(HWND list);
-void SetSelectedRowChecks(HWND list, bool ticked);
+// What row `row`'s check box shows, as the list reports it (state image 1
+// unticked, 2 ticked).
 bool IsRowTicked(HWND list, int row);
 
 // Runs a tick or copy command (40003, 40004, 40006, 40029-40032, 40049, 40051,
@@ -26,10 +22,6 @@ bool IsRowTicked(HWND list, int row);
 // may rebuild the library (LibraryInUse).
 bool RunListCommand(HWND mainWnd, int id);
 void CopyCheckedItems(HWND mainWnd);
-
-// NM_CLICK in the media list: the marks are read back 200 ms after the last click.
-void ArmSyncChecksTimer(HWND mainWnd);
-void OnSyncChecksExpired(HWND mainWnd);
 
 // NM_RCLICK: menu 125 at the cursor.
 void ShowMediaListMenu(HWND mainWnd);

@@ -6,6 +6,7 @@
 #include "device/ipod_list.h"
 #include "library/app_globals.h"
 #include "library/media_library.h"
+#include "library/media_list.h"
 #include "library/views.h"
 #include "resource.h"
 #include "settings/preferences_dialog.h"
@@ -287,14 +288,24 @@ void OnPlaylistSelected()
         g_pLibrary->Refresh();
 }
 
+// The list's answers (a row found for type-ahead) go back through
+// DWLP_MSGRESULT: the main window is a dialog.
+INT_PTR OnMediaListNotify(HWND window, const NMHDR& header)
+{
+    LRESULT result = 0;
+    if (g_pLibrary && OnMediaListNotify(*g_pLibrary, header, result))
+        SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
+    else if (header.code == NM_RCLICK)
+        ShowMediaListMenu(window);
+    return TRUE;
+}
+
 INT_PTR OnNotify(HWND window, const NMHDR& header)
 {
     if (header.idFrom == IDC_PLAYLIST_TREE && header.code == TVN_SELCHANGEDW)
         OnPlaylistSelected();
-    else if (header.idFrom == IDC_MEDIA_LIST && header.code == NM_CLICK)
-        ArmSyncChecksTimer(window);
-    else if (header.idFrom == IDC_MEDIA_LIST && header.code == NM_RCLICK)
-        ShowMediaListMenu(window);
+    else if (header.idFrom == IDC_MEDIA_LIST)
+        return OnMediaListNotify(window, header);
     return TRUE;
 }
 
@@ -311,8 +322,6 @@ INT_PTR OnTimer(HWND window, UINT_PTR timer)
 {
     if (timer == IDT_SEARCH)
         OnSearchTimer(window);
-    else if (timer == IDT_SYNC_CHECKS)
-        OnSyncChecksExpired(window);
     else if (timer == IDT_DRIVE_CHANGES)
         ApplyDriveChangesWhenIdle(window);
     return TRUE;

@@ -28,20 +28,6 @@ update_testing::OpenPageFn g_openPage = nullptr;
 
 using InternetHandle = ScopedHandle<HINTERNET, InternetCloseHandle>;
 
-// Older headers lack it; the value is WinINet's own.
-#ifndef INTERNET_OPTION_SECURE_PROTOCOLS
-#define INTERNET_OPTION_SECURE_PROTOCOLS 151
-#endif
-constexpr DWORD kSecureProtocols = 0x00000080 | 0x00000200 | 0x00000800;   // TLS 1.0, 1.1, 1.2 client
-
-// Windows 7's WinINet offers TLS 1.2 only when asked. A system that does not
-// know the option refuses it and keeps its own choice.
-void AskForCurrentTls(HINTERNET session)
-{
-    DWORD protocols = kSecureProtocols;
-    InternetSetOptionW(session, INTERNET_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols));
-}
-
 int ShowBox(const wchar_t* text, const wchar_t* caption, UINT style)
 {
     if (g_messageBox)
@@ -100,6 +86,8 @@ void Report(UpdateVerdict verdict, bool silent)
 
 void RunCheck(bool silent)
 {
+    // WinINet documents no option for the TLS versions: it takes them from
+    // Internet Options (Advanced, "Use TLS 1.2"), as the help tells the user.
     InternetHandle session(InternetOpenW(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session.Get()) {
         // One box is enough: the request could only fail after this.
@@ -108,7 +96,6 @@ void RunCheck(bool silent)
                     L"Error", MB_ICONERROR);
         return;
     }
-    AskForCurrentTls(session.Get());
     char reply[kReplyCapacity] = {};
     DWORD replyBytes = 0;
     const bool readOk = ReadLatestVersion(session.Get(), reply, &replyBytes);

@@ -476,6 +476,21 @@ TEST(FailedRunTest, MessageNamesTheCountTheTicksAndTheLog)
     EXPECT_EQ(L"The destination disk is full: 3 of 40 tracks" + rest, FailedRunMessage({3, 40, true, L"C:\\l.txt"}));
     EXPECT_EQ(L"1 of 1 tracks could not be copied.\nThe iPod was removed during the copy. No transfer log could be written.",
               FailedRunMessage({1, 1, false, L"", true}));
+    // Files beside the copies that could not be written are said too.
+    FailedRunReport report = {0, 5, false, L"C:\\l.txt"};
+    report.filesFailed = 2;
+    EXPECT_EQ(L"The copies are done, but the playlist, library or index files could not all be written (2 failed).\n"
+              L"The transfer log lists why:\nC:\\l.txt",
+              FailedRunMessage(report));
+    report.logPath.clear();
+    EXPECT_EQ(L"The copies are done, but the playlist, library or index files could not all be written (2 failed).\n"
+              L"No transfer log could be written.",
+              FailedRunMessage(report));
+    report = {1, 2, false, L"C:\\l.txt"};
+    report.filesFailed = 1;
+    EXPECT_EQ(L"1 of 2 tracks could not be copied.\nThey are still ticked.\nThe playlist, library or index files could "
+              L"not all be written either (1 failed). The transfer log lists why:\nC:\\l.txt",
+              FailedRunMessage(report));
     EXPECT_TRUE(IsDiskFullError(ERROR_HANDLE_DISK_FULL) && IsDiskFullError(ERROR_DISK_FULL));
     EXPECT_FALSE(IsDiskFullError(0) || IsDiskFullError(ERROR_ACCESS_DENIED));
 }

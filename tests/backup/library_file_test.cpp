@@ -1,6 +1,7 @@
 // The library file's text: XML escaping and the characters it drops, file
 // URLs, dates, omitted keys, and a whole small library compared byte by byte.
 #include "backup/library_file.h"
+#include "backup/renaming_rule.h"
 
 #include <gtest/gtest.h>
 
@@ -142,6 +143,24 @@ TEST(LibraryFileText, WholeFileWithOmittedKeysAndOnlyTheCopiesThatExist)
               "\t</array>\n"
               "</dict>\n</plist>\n",
               LibraryFileText(library, copies, info));
+}
+
+TEST(LibraryFileText, KindOfTrackNamesItsFolderAndMarksItsEntry)
+{
+    const std::tuple<uint32_t, const wchar_t*, std::string> cases[] = {{0x80, L"Music", ""},
+        {0x0C, L"Audiobooks", "Podcast|"}, {0x06, L"Podcasts", "Podcast|Has Video|"}, {0x300000, L"iTunes U", ""},
+        {0x60, L"TV Shows", "Has Video|TV Show|"}, {0x22, L"Music Videos", "Has Video|Music Video|"},
+        {0x200002, L"Movies", "Has Video|Movie|"}, {0x104000, L"Voice Memos", ""}, {0x4001, L"Ringtones", ""}};
+    TrackEntry track;   // no tags: the keys between its id and its type are those that mark it
+    for (const auto& [mediaType, kind, keys] : cases) {
+        track.mediaType = mediaType;   // the first kind that applies
+        EXPECT_EQ(kind, ApplyRenamingRule(L"<Kind>", track));
+        const std::string text = LibraryFileText({{&track}}, {{L"C:\\a.m4v", 1, true, 0}}, LibraryFileInfo());
+        std::string found;
+        for (size_t at = text.find("<key>Track ID"); (at = text.find("<key>", at + 1)) < text.find("<key>Track Type");)
+            found += text.substr(at + 5, text.find("</key>", at) - at - 5) + "|";
+        EXPECT_EQ(keys, found) << mediaType;
+    }
 }
 
 }  // namespace

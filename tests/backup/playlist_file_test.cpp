@@ -1,5 +1,6 @@
 // Playlist files written at the end of a copy run: the pure pieces, then
 // whole runs on real files whose .m3u8 bytes are compared exactly.
+#include "backup/destination_path.h"
 #include "backup/playlist_file.h"
 
 #include <gtest/gtest.h>
@@ -39,16 +40,30 @@ TEST(PlaylistText, SecondsInfoLinesAndUtf8)
         EXPECT_EQ(expected, ToUtf8(text));
 }
 
-TEST(PlaylistText, FileNamesAreCleanedAndNumberedIgnoringCase)
+// Shortened first, then numbered, the number in the uncut tail: two long
+// names that differ past the cut, or a name and its " (2)", stay two files.
+TEST(PlaylistText, FileNamesAreCleanedShortenedThenNumberedIgnoringCase)
 {
-    const std::pair<const wchar_t*, const wchar_t*> claims[] = {
-        {L"A/B", L"A_B"},          {L"A:B", L"A_B (2)"},  {L"a_b", L"a_b (3)"},  {nullptr, L"_"},
-        {L"", L"_ (2)"},           {L"...", L"___"},      {L"Mix. ", L"Mix"},    {L"Mix", L"Mix (2)"},
-        {L"Mix (2)", L"Mix (2) (2)"}, {L"\U0001F3B5 ", L"\U0001F3B5"},
+    const std::wstring folder = L"C:\\B\\";
+    const size_t room = std::min(kMaxLastComponentUnits, kMaxDestinationUnits - folder.size()) - wcslen(kPlaylistExtension);
+    const std::wstring cut(room, L'n'), numberedCut = cut.substr(0, room - 4);
+    const std::pair<std::wstring, std::wstring> claims[] = {
+        {L"A/B", L"A_B"},          {L"A:B", L"A_B (2)"},  {L"a_b", L"a_b (3)"},  {L"", L"_"},
+        {L"...", L"___"},          {L"Mix. ", L"Mix"},    {L"Mix", L"Mix (2)"},  {L"Mix (2)", L"Mix (2) (2)"},
+        {L"\U0001F3B5 ", L"\U0001F3B5"},   {L"Con", L"Con_"},
+        {cut + L"x", cut},         {cut + L"y", numberedCut + L" (2)"},
+        {cut + L" (2)", numberedCut + L" (3)"},
+        {L"folder", L"folder"},   // only folder.jpg is reserved
     };
-    PlaylistFileNames names;
-    for (const auto& [name, expected] : claims)
-        EXPECT_EQ(expected, names.Claim(name)) << (name ? name : L"(null)");
+    DestinationNames names(folder.c_str(), L"<title>", {});
+    for (const auto& [name, expected] : claims) {
+        DestinationPath path;
+        ASSERT_TRUE(names.ClaimFile(PlaylistFileStem(name.c_str()), kPlaylistExtension, path)) << name;
+        EXPECT_EQ(folder + expected + kPlaylistExtension, path.path) << name;
+    }
+    DestinationPath path;
+    EXPECT_TRUE(names.ClaimFile(L".savanto-index", L"", path));
+    EXPECT_EQ(folder + L".savanto-index (2)", path.path) << "the index's name is reserved";
 }
 
 TEST(PlaylistText, OnlyPlaylistsOfTheTreeAreCollectedWithTheirItemsResolved)

@@ -103,6 +103,7 @@ TEST(RenamingRule, InsertedTagsAreCleanedOfExactlyNineCharacters)
     EXPECT_EQ(L"_a_b___", Expand(L"<title>", tags));
     tags.title = L"<artist>";           // inserted text is not expanded again
     EXPECT_EQ(L"_artist_", Expand(L"<title>", tags));
+    EXPECT_EQ(L"\xD83C\xDFB5 __ a_", CleanFileName(L"\xD83C\xDFB5 \xDFB5\xD83C a\xD83C"));   // a pair stays, halves do not
     EXPECT_EQ(L"", CleanFileName(nullptr));
 }
 
@@ -156,7 +157,8 @@ TEST(RenamingRule, HelpTextListsEveryKeyword)
                  L" <albumartist> - inserts the album artist, else the artist name\n"
                  L" <year> - inserts the year\n"
                  L" <disc> - inserts the disc number\n"
-                 L" <composer> - inserts the composer name",
+                 L" <composer> - inserts the composer name\n"
+                 L" <kind> - inserts Music, Podcasts, Audiobooks, Movies...",
                  kRenamingRuleHelp);
 }
 
@@ -273,6 +275,7 @@ TEST(DestinationPath, FormingTable)
         {"spaces before the dot", L"D:\\B\\", L"PRN \\lpt1 ", L".mp3", 1, L"PRN_\\lpt1 _.mp3"},
         {"not devices", L"D:\\B\\", L"COM0\\Console\\LPT10\\xNul", L".mp3", 1,
          L"COM0\\Console\\LPT10\\xNul.mp3"},
+        {"superscript ports", L"D:\\B\\", L"COM\u00B9\\lpt\u00B2.x\\Com\u00B3", L"", 1, L"COM\u00B9_\\lpt\u00B2_.x\\Com\u00B3_"},
         {"a numbered device is none", L"D:\\B\\", L"Con", L".mp3", 2, L"Con (2).mp3"},
         {"a doubled separator is one", L"D:\\B\\", L"a. \\\\x.", L".", 1, L"a\\x"},
     };

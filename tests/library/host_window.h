@@ -2,9 +2,11 @@
 // A stand-in for the main window in tests: a top-level window carrying the
 // controls that the library and the device workers address, with their real
 // ids and the states the dialog template gives them, a menu with the items
-// they grey and tick, and a three-part status bar set as g_hStatusBar.
+// they grey and tick, and a three-part status bar set as g_hStatusBar. Its
+// owner-data media list is answered as the main window answers it.
 #include "library/app_globals.h"
 #include "library/media_library.h"
+#include "library/media_list.h"
 #include "library/views.h"
 #include "resource.h"
 
@@ -27,7 +29,9 @@ public:
         g_hInstance = GetModuleHandleW(nullptr);
         window = CreateWindowExW(0, L"STATIC", L"Savanto test host", WS_OVERLAPPEDWINDOW, 0, 0, 900, 600,
                                  nullptr, CreateHostMenu(), g_hInstance, nullptr);
-        list = Child(WC_LISTVIEWW, LVS_REPORT | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER, IDC_MEDIA_LIST);
+        SetWindowSubclass(window, AnswerMediaList, 1, reinterpret_cast<DWORD_PTR>(&library));
+        list = Child(WC_LISTVIEWW, LVS_REPORT | LVS_SHOWSELALWAYS | LVS_OWNERDATA, IDC_MEDIA_LIST);
+        MoveWindow(list, 0, 0, 880, 300, FALSE);   // every heading in view, for the clicks on them
         tree = Child(WC_TREEVIEWW, TVS_HASBUTTONS | TVS_HASLINES | TVS_SHOWSELALWAYS, IDC_PLAYLIST_TREE);
         search = Child(L"EDIT", ES_AUTOHSCROLL, IDC_SEARCH);
         selector = Child(L"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL | WS_DISABLED, IDC_IPOD_SELECTOR);
@@ -52,6 +56,7 @@ public:
         g_pLibrary = nullptr;
         g_hMainWnd = nullptr;
         g_hStatusBar = nullptr;
+        RemoveWindowSubclass(window, AnswerMediaList, 1);
         DestroyWindow(window);
     }
 
@@ -86,9 +91,46 @@ public:
     {
         return ListView_GetItemState(list, row, LVIS_STATEIMAGEMASK) == kStateTicked;
     }
+    // What every row's box shows: "x" ticked, "." not.
+    std::wstring Ticks() const
+    {
+        std::wstring marks;
+        for (int row = 0; row < ListView_GetItemCount(list); ++row)
+            marks += RowTicked(row) ? L'x' : L'.';
+        return marks;
+    }
+    // Clicks the row's check box, as the mouse does, when it does not show `ticked`.
     void TickRow(int row, bool ticked)
     {
-        ListView_SetItemState(list, row, ticked ? kStateTicked : kStateUnticked, LVIS_STATEIMAGEMASK);
+        if (RowTicked(row) != ticked)
+            ClickBox(list, row);
+    }
+    static void ClickBox(HWND list, int row, bool beside = false)
+    {
+        ListView_EnsureVisible(list, row, FALSE);
+        RECT bounds = {LVIR_BOUNDS}, icon = {LVIR_ICON};
+        SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&bounds));
+        SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&icon));
+        const int x = beside ? icon.right + 20 : (bounds.left + icon.left) / 2;   // beside: on the title
+        const LPARAM at = MAKELPARAM(x, (bounds.top + bounds.bottom) / 2);
+        SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageW(list, WM_LBUTTONUP, 0, at);
+    }
+
+    // Clicks a column's heading: the header tells the list, which tells its
+    // parent. Returns every heading's arrow after it: "^", "v" or "-" for none.
+    static std::wstring ClickHeading(HWND list, int column)
+    {
+        const HWND header = ListView_GetHeader(list);
+        RECT r = {};
+        Header_GetItemRect(header, column, &r);
+        const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageW(header, WM_LBUTTONUP, 0, at);
+        std::wstring arrows;
+        for (HDITEMW item = {HDI_FORMAT}; Header_GetItem(header, arrows.size(), &item);)
+            arrows += (item.fmt & HDF_SORTUP) ? L'^' : (item.fmt & HDF_SORTDOWN) ? L'v' : L'-';
+        return arrows;
     }
 
     std::vector<std::wstring> PlaylistLabels() const
@@ -137,6 +179,16 @@ public:
     CMediaLibrary library;
 
 private:
+    static LRESULT CALLBACK AnswerMediaList(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                            DWORD_PTR library)
+    {
+        LRESULT result = 0;
+        if (message == WM_NOTIFY && wParam == IDC_MEDIA_LIST &&
+            OnMediaListNotify(*reinterpret_cast<CMediaLibrary*>(library), *reinterpret_cast<NMHDR*>(lParam), result))
+            return result;
+        return DefSubclassProc(window, message, wParam, lParam);
+    }
+
     static HMENU CreateHostMenu()
     {
         HMENU bar = CreateMenu();

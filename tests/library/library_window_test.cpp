@@ -1,12 +1,15 @@
 // The library bound to a real list view and tree: loading, the rows each view
 // shows, the ticks' round trips and the status-bar counts.
 #include "library/host_window.h"
+#include "library/media_list.h"
 #include "settings/settings.h"
 #include "support/test_support.h"
 
 #include "ipodgen/db_builder.h"
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 using namespace ipodgen;
 using testing_support::HostWindow;
@@ -174,42 +177,32 @@ TEST_F(LibraryWindow, TicksSurviveChangesOfPlaylistAndSearch)
     EXPECT_EQ(L"Checked items: 2", host.StatusText(1));
 }
 
-TEST_F(LibraryWindow, TrackShownTwiceTakesTheUpperRowsState)
+TEST_F(LibraryWindow, TrackShownTwiceHasOneTickAndInvertFlipsItOnce)
 {
     Load();
     ShowPlaylist(0);   // rows: Harbour Lights, Open Water, Harbour Lights
-    host.TickRow(0, false);
     host.TickRow(2, true);
-    host.library.SyncChecks();
-    EXPECT_EQ(0u, host.library.Tracks()[4]->isChecked);
-
-    host.TickRow(0, true);
-    host.TickRow(2, false);
-    host.library.SyncChecks();
-    EXPECT_EQ(1u, host.library.Tracks()[4]->isChecked);
-    host.library.Refresh();
-    EXPECT_TRUE(host.RowTicked(0));
-    EXPECT_TRUE(host.RowTicked(2)) << "both rows of a ticked track show the tick";
-}
-
-TEST_F(LibraryWindow, SyncChecksReadsOnlyRowsTheListHas)
-{
-    Load();
-    ListView_DeleteAllItems(host.list);
-    host.library.SyncChecks();
-    EXPECT_EQ(0, host.library.GetCheckedCount()) << "a missing row is no tick";
+    EXPECT_EQ(L"x.x", host.Ticks());
+    host.library.InvertShownTicks();
+    EXPECT_EQ(L".x.", host.Ticks());
 }
 
 TEST_F(LibraryWindow, ClearLeavesTheRootAloneAndAnUnreadableDatabaseAnEmptyLibrary)
 {
     Load();
+    host.library.SetShownTicks(true);
     host.library.Clear();
     EXPECT_EQ(1u, TreeView_GetCount(host.tree));
     EXPECT_EQ(0, host.library.GetItemCount());
     EXPECT_TRUE(host.library.VisibleRows().empty());
-    EXPECT_EQ(5, ListView_GetItemCount(host.list)) << "rows stay until the next refresh";
-    host.library.Refresh();
-    EXPECT_EQ(0, ListView_GetItemCount(host.list));
+    EXPECT_EQ(0, ListView_GetItemCount(host.list)) << "the count goes before the tracks";
+    for (int row : {-1, 0, 4, 100000}) {   // a list that paints while a load empties the library
+        wchar_t text[16] = L"stale";
+        NMLVDISPINFOW ask = {{host.list, IDC_MEDIA_LIST, LVN_GETDISPINFOW},
+                             {LVIF_TEXT | LVIF_STATE | LVIF_IMAGE, row, 1, 0, LVIS_STATEIMAGEMASK, text, 16, 7}};
+        SendMessageW(host.window, WM_NOTIFY, IDC_MEDIA_LIST, reinterpret_cast<LPARAM>(&ask));
+        EXPECT_EQ(L"|4096|0", text + (L"|" + std::to_wstring(ask.item.state)) + L"|" + std::to_wstring(ask.item.iImage));
+    }
 
     ASSERT_TRUE(WriteBytes(dbPath, Bytes{'n', 'o', 'p', 'e', 0, 0, 0, 0}));
     Load();
@@ -232,6 +225,61 @@ TEST_F(LibraryWindow, LoadOnAWorkerAppliesTheSearchBoxText)
     ASSERT_TRUE(RunWorker(LoadOnWorker, const_cast<wchar_t*>(root.c_str())));
     EXPECT_EQ((Strings{L"Falling Rain", L"Harbour Lights"}), host.Column(0));
     EXPECT_EQ(L"", host.StatusText(2));
+}
+
+TEST_F(LibraryWindow, HeadingClicksSortAscendingDescendingThenTheListsOwnOrder)
+{
+    Load();
+    const Strings library{L"Open Water", L"Slow Light", L"", L"Falling Rain", L"Harbour Lights"};
+    const std::tuple<int, Strings, std::wstring> clicks[] = {
+        {0, {L"Falling Rain", L"Harbour Lights", L"Open Water", L"Slow Light", L""}, L"^-----"},
+        {0, {L"Slow Light", L"Open Water", L"Harbour Lights", L"Falling Rain", L""}, L"v-----"},
+        {0, library, L"------"},
+        {5, {L"", L"Open Water", L"Falling Rain", L"Harbour Lights", L"Slow Light"}, L"-----^"},   // -2 first, 0 last
+        {4, {L"Falling Rain", L"Harbour Lights", L"Slow Light", L"Open Water", L""}, L"----^-"},   // by length
+        {2, {L"Slow Light", L"Open Water", L"Falling Rain", L"Harbour Lights", L""}, L"--^---"},   // Tides by time
+    };
+    for (const auto& [column, titles, arrows] : clicks) {
+        EXPECT_EQ(arrows, HostWindow::ClickHeading(host.list, column));
+        EXPECT_EQ(titles, host.Column(0)) << arrows;
+    }
+    Search(L"harbour");   // the sort holds through a search, a change of playlist and ticking
+    EXPECT_EQ((Strings{L"Slow Light", L"Harbour Lights"}), host.Column(0));
+    Search(L"");
+    ShowPlaylist(1);
+    host.library.SetShownTicks(true);
+    EXPECT_EQ((Strings{L"Slow Light", L"Falling Rain", L""}), host.Column(0));
+    Load();
+    EXPECT_EQ(library, host.Column(0)) << "a load shows the library's order";
+    EXPECT_EQ(L"--^---", HostWindow::ClickHeading(host.list, 2)) << "with no arrow, and the clicks start anew";
+}
+
+TEST_F(LibraryWindow, SpaceGivesTheSelectionTheFocusedRowsOppositeTickAndKeepsIt)
+{
+    Load();
+    const std::tuple<std::vector<int>, int, std::wstring> presses[] = {
+        {{1, 3}, 3, L".x.x."}, {{1, 3}, 1, L"....."}, {{3}, 1, L"...x."}, {{}, 4, L"...xx"}};
+    for (const auto& [selected, focused, ticks] : presses) {
+        ListView_SetItemState(host.list, -1, 0, LVIS_SELECTED);
+        for (int row : selected)
+            ListView_SetItemState(host.list, row, LVIS_SELECTED, LVIS_SELECTED);
+        ListView_SetItemState(host.list, focused, LVIS_FOCUSED, LVIS_FOCUSED);
+        SendMessageW(host.list, WM_KEYDOWN, VK_SPACE, 0x00390001);
+        EXPECT_EQ(ticks, host.Ticks());
+        EXPECT_EQ(selected, SelectedRows(host.list)) << "the selection stays";
+    }
+    Search(L"tides");
+    EXPECT_EQ(L"xx", host.Ticks()) << "a search keeps the ticks";
+    EXPECT_TRUE(SelectedRows(host.list).empty()) << "and clears the selection";
+    EXPECT_EQ(-1, ListView_GetNextItem(host.list, -1, LVNI_FOCUSED)) << "and the focus";
+}
+
+TEST_F(LibraryWindow, TypeAheadMovesToTheNextTitleBeginningWithTheLetterRoundTheEnd)
+{
+    Load();   // Open Water, Slow Light, (none), Falling Rain, Harbour Lights
+    ListView_SetItemState(host.list, 3, LVIS_FOCUSED, LVIS_FOCUSED);
+    SendMessageW(host.list, WM_CHAR, L'O', 0x00180001);
+    EXPECT_EQ(0, ListView_GetNextItem(host.list, -1, LVNI_FOCUSED));
 }
 
 TEST_F(LibraryWindow, InitMediaListSetsColumnsStylesAndGridLinesFromTheSetting)

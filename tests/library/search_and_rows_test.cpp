@@ -1,12 +1,16 @@
 // The window-free parts of the library: the search match, the choice of rows,
-// the track-id index, the time text and the playlist label.
+// the track-id index, the columns' order, the time text and the playlist label.
 #include "library/media_library.h"
+#include "library/track_order.h"
 #include "library/views.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <limits>
+#include <tuple>
 
 namespace {
 
@@ -175,6 +179,42 @@ TEST_F(RowSelection, IndexAgreesWithALinearScanFromTheStart)
     }
     index.Clear();
     EXPECT_EQ(-1, index.Find(10));
+}
+
+TEST(ColumnOrder, TextsAsExplorerSortsNamesNumbersByValueEmptyCellsLastBothWays)
+{
+    TrackArray tracks;
+    const wchar_t* titles[] = {L"Track 10", L"track 9", nullptr, L"Banana", L"", L"apple", L"Track 9", L"\u00C4pfel"};
+    const int32_t numbers[] = {3, 0, -2, 12, 0, 1, 0, 0};   // 0: no track number, a time of 0:00
+    for (int i = 0; i < 8; ++i) {
+        tracks.push_back(MakeTrack(1, titles[i]));
+        tracks.back()->trackNumber = numbers[i];
+        tracks.back()->lengthMs = numbers[i] * 1000;
+    }
+    using D = SortDirection;   // equal keys ("track 9", "Track 9") keep the order shown
+    const std::tuple<MediaColumn, D, std::vector<int>> sorts[] = {
+        {kColumnTitle, D::Ascending, {7, 5, 3, 1, 6, 0, 2, 4}}, {kColumnTitle, D::Descending, {0, 1, 6, 3, 5, 7, 2, 4}},
+        {kColumnTrack, D::Ascending, {2, 5, 0, 3, 1, 4, 6, 7}}, {kColumnTrack, D::Descending, {3, 0, 5, 2, 1, 4, 6, 7}},
+        {kColumnTime, D::Ascending, {2, 1, 4, 6, 7, 5, 0, 3}}};
+    for (const auto& [column, direction, sorted] : sorts) {
+        std::vector<int> rows = {0, 1, 2, 3, 4, 5, 6, 7};
+        SortRows(rows, MakeColumnKeys(tracks, column), direction);
+        EXPECT_EQ(sorted, rows) << column << " " << static_cast<int>(direction);
+    }
+}
+
+TEST(ColumnOrder, StableOverTheRowsAsShown)
+{
+    TrackArray tracks;
+    for (int i = 0; i < 60; ++i)
+        tracks.push_back(MakeTrack(1, i % 3 ? (i % 2 ? L"A" : L"a") : L"b"));
+    std::vector<int> rows, expected;
+    for (int i = 59; i >= 0; --i)
+        rows.push_back(i);
+    for (int pass : {0, 1})   // the b's, then the a's in any case, each in the order shown
+        std::copy_if(rows.begin(), rows.end(), std::back_inserter(expected), [&](int i) { return (i % 3 != 0) == pass; });
+    SortRows(rows, MakeColumnKeys(tracks, kColumnTitle), SortDirection::Descending);
+    EXPECT_EQ(expected, rows);
 }
 
 }  // namespace

@@ -102,6 +102,7 @@ TEST_F(DeviceChangeTest, ArrivalsAndRemovalsKeepTheLoadedIpodAndWaitForWorkers)
         {"arrival during a scan", E, E | G, &g_busy, {{kArrival, G}}, L"E:\\Echo* G:\\Golf 12 tracks, 12 ticked, '' +++"},
         {"removal during an eject", E, 0, &g_ejecting, {{kRemoval, E}}, L"0 tracks, 0 ticked, 'iPod removed' -+-"},
         {"arrival, then removal, during a scan", E, E | G, &g_busy, {{kArrival, G}, {kRemoval, G}}, echoOnly},
+        {"replaced while busy", E, E, &g_busy, {{kRemoval, E}, {kArrival, E}}, L"E:\\Echo* 12 tracks, 0 ticked, '' +++"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -3,6 +3,7 @@
 
 #include "backup/copy_job.h"
 #include "ipodgen/sample_ipod.h"
+#include "library/host_window.h"
 #include "library/media_library.h"
 #include "support/test_support.h"
 #include "ui/list_commands.h"
@@ -20,6 +21,8 @@ struct Recorded {
     bool browseAnswer = false;
     int dialogs = 0;
     std::wstring destinationAtDialog;
+    INT_PTR dialogResult = 0;
+    bool runCancelled = false;   // else the run ends with one failed item
 };
 Recorded* g_recorded = nullptr;
 
@@ -41,7 +44,13 @@ INT_PTR RecordDialog(HWND)
 {
     ++g_recorded->dialogs;
     g_recorded->destinationAtDialog = g_copyJob.destinationFolder;
-    return 0;
+    if (g_recorded->dialogResult != 0) {
+        g_copyJob.outcomes = {CopyOutcome::Failed};
+        g_copyJob.itemCount = 1;
+        g_copyJob.runEnded = !g_recorded->runCancelled;
+        g_copyJob.cancelled = g_recorded->runCancelled ? 1 : 0;
+    }
+    return g_recorded->dialogResult;
 }
 
 class ListCommandsTest : public MainWindowTest {
@@ -69,12 +78,11 @@ protected:
     HWND List() const { return Item(IDC_MEDIA_LIST); }
     int Rows() const { return static_cast<int>(SendMessageW(List(), LVM_GETITEMCOUNT, 0, 0)); }
     void Command(int id) const { SendMessageW(m_window, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+    // A click on the row's check box when it does not show `ticked`.
     void Tick(int row, bool ticked) const
     {
-        LVITEMW item = {};
-        item.stateMask = LVIS_STATEIMAGEMASK;
-        item.state = INDEXTOSTATEIMAGEMASK(ticked ? 2 : 1);
-        SendMessageW(List(), LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+        if (IsRowTicked(List(), row) != ticked)
+            testing_support::HostWindow::ClickBox(List(), row);
     }
     void Select(int row) const
     {
@@ -91,15 +99,6 @@ protected:
                 rows.push_back(row);
         return rows;
     }
-    void ClickList() const
-    {
-        NMITEMACTIVATE click = {};
-        click.hdr.hwndFrom = List();
-        click.hdr.idFrom = IDC_MEDIA_LIST;
-        click.hdr.code = NM_CLICK;
-        SendMessageW(m_window, WM_NOTIFY, IDC_MEDIA_LIST, reinterpret_cast<LPARAM>(&click));
-    }
-
     CopyCommandActions m_savedActions = {};
     Recorded m_recorded;
 };
@@ -212,6 +211,26 @@ TEST_F(ListCommandsTest, CopyTakesTheDefaultFolderOrTheChosenOne)
     EXPECT_TRUE(m_recorded.messages.empty());
 }
 
+// Cancel pressed as the run ended returns the dialog's Cancel result: the
+// run's outcome, not the button, decides whether its end is reported.
+TEST_F(ListCommandsTest, TheRunsOutcomeNotTheButtonDecidesTheEndMessage)
+{
+    Tick(1, true);
+    Command(IDM_CHECK_ALL);
+    g_settings.AskForDestPath = 0;
+    m_recorded.dialogResult = IDCANCEL;
+    for (bool cancelled : {false, true}) {
+        m_recorded.runCancelled = cancelled;
+        m_recorded.messages.clear();
+        Command(IDM_COPY);
+        const std::wstring said = m_recorded.messages.empty() ? L"" : m_recorded.messages[0].substr(0, 34);
+        EXPECT_EQ(cancelled ? L"" : L"1 of 1 tracks could not be copied.", said);
+    }
+    g_copyJob.outcomes.clear();
+    g_copyJob.runEnded = false;
+    g_copyJob.cancelled = 0;
+}
+
 // Counts the read-backs of the marks: each one ends by showing the checked
 // count in part 1 of the status bar.
 class ReadBackCounter {
@@ -240,26 +259,14 @@ private:
     int m_count = 0;
 };
 
-TEST_F(ListCommandsTest, ClickedMarksAreReadBackOnceAfterTheLastClick)
+TEST_F(ListCommandsTest, AClickOnABoxTicksAtOnceAndAClickBesideItDoesNot)
 {
     ReadBackCounter readBacks;
     Tick(2, true);
-    ClickList();
-    Tick(4, true);
-    ClickList();
-    EXPECT_EQ(0, g_pLibrary->GetCheckedCount());   // not before the timer
-    ASSERT_TRUE(PumpUntil([] { return g_pLibrary->GetCheckedCount() == 2; }));
-    EXPECT_EQ(L"Checked items: 2", StatusText(1));
-    PumpFor(400);   // twice the delay: a timer left running would read again
-    EXPECT_EQ(1, readBacks.Count()) << "two clicks, one read-back";
-
-    g_busy = 1;   // refused while a scan or load runs
-    Tick(6, true);
-    ClickList();
-    PumpFor(400);
-    g_busy = 0;
-    EXPECT_EQ(2, g_pLibrary->GetCheckedCount());
-    EXPECT_EQ(1, readBacks.Count());
+    EXPECT_EQ(L"Checked items: 1", StatusText(1));
+    EXPECT_EQ(1, readBacks.Count()) << "one per click";
+    testing_support::HostWindow::ClickBox(List(), 4, true);
+    EXPECT_EQ(std::vector<int>{2}, TickedRows());
 }
 
 // A scan or load (g_busy) or an eject (g_ejecting) may rebuild the library at
@@ -273,8 +280,9 @@ TEST_F(ListCommandsTest, HandlersLeaveTheLibraryAloneWhileAWorkerMayRebuildIt)
         *flag = 1;
 
         Tick(3, true);
-        SendMessageW(m_window, WM_TIMER, IDT_SYNC_CHECKS, 0);   // the read-back timer expires
-        EXPECT_EQ(0, g_pLibrary->GetCheckedCount());
+        ListView_SetItemState(List(), 4, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        SendMessageW(List(), WM_KEYDOWN, VK_SPACE, 0x00390001);
+        testing_support::HostWindow::ClickHeading(List(), 0);
         Command(IDM_CHECK_ALL);
         Command(IDM_COPY);
         SetDlgItemTextW(m_window, IDC_SEARCH, L"matches no track at all");
@@ -283,19 +291,14 @@ TEST_F(ListCommandsTest, HandlersLeaveTheLibraryAloneWhileAWorkerMayRebuildIt)
         TreeView_SelectItem(tree, TreeView_GetChild(tree, TreeView_GetRoot(tree)));
         PumpFor(300);
         EXPECT_EQ(30, Rows()) << "no refresh";
-        EXPECT_EQ((std::vector<int>{3}), TickedRows()) << "no tick command";
-        EXPECT_EQ(0, g_pLibrary->GetCheckedCount()) << "no read-back";
+        EXPECT_TRUE(TickedRows().empty()) << "no click, Space or tick command";
+        EXPECT_EQ(SortDirection::None, g_pLibrary->SortOrder()) << "no sort";
         EXPECT_EQ(0, m_recorded.dialogs + static_cast<int>(m_recorded.messages.size())) << "no copy";
 
-        // The read-back was put off, not dropped: it comes once the flag clears.
         *flag = 0;
-        EXPECT_TRUE(PumpUntil([] { return g_pLibrary->GetCheckedCount() == 1; }));
-        EXPECT_EQ(L"Checked items: 1", StatusText(1));
         SetDlgItemTextW(m_window, IDC_SEARCH, L"");
         KillTimer(m_window, IDT_SEARCH);
         TreeView_SelectItem(tree, TreeView_GetRoot(tree));
-        Tick(3, false);
-        g_pLibrary->SyncChecks();
     }
 }
 

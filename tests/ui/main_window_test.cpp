@@ -12,7 +12,7 @@ namespace {
 
 LRESULT CALLBACK CountRefills(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR counter)
 {
-    if (message == LVM_DELETEALLITEMS)
+    if (message == LVM_SETITEMCOUNT)
         ++*reinterpret_cast<int*>(counter);
     return DefSubclassProc(window, message, wParam, lParam);
 }
@@ -45,8 +45,8 @@ TEST_F(MainWindowTest, OpensHiddenWithItsControlsInTabOrder)
     EXPECT_EQ((std::vector<int>{IDC_MEDIA_LIST, IDC_IPOD_SELECTOR, IDC_SCAN, IDC_SEARCH, IDC_CLEAR_SEARCH,
                                 IDC_PLAYLIST_TREE, IDC_COPY, kStatic}),
               order);
-    EXPECT_EQ(LVS_REPORT | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
-              Style(Item(IDC_MEDIA_LIST)) & (LVS_TYPEMASK | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER));
+    EXPECT_EQ(LVS_REPORT | LVS_SHOWSELALWAYS | LVS_OWNERDATA,
+              Style(Item(IDC_MEDIA_LIST)) & (LVS_TYPEMASK | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | LVS_OWNERDATA));
     EXPECT_EQ(CBS_DROPDOWNLIST, Style(Item(IDC_IPOD_SELECTOR)) & 3);
     EXPECT_EQ(L"Scan for iPods", WindowText(Item(IDC_SCAN)));
     EXPECT_EQ(L"Clear Search", WindowText(Item(IDC_CLEAR_SEARCH)));

@@ -43,12 +43,12 @@ TEST(Resources, MainMenuHoldsEveryCommandWithItsText)
     EXPECT_EQ((Texts{L"40007 &Scan for iPods", L"40050 &Eject iPod\tCtrl+E", L"-", L"40008 E&xit\tAlt+F4"}),
               PopupTexts(GetSubMenu(menu, 0)));
     EXPECT_EQ((Texts{L"40003 Check &all\tCtrl+A", L"40004 &Uncheck all\tCtrl+U", L"40006 &Invert checks\tCtrl+I",
-                     L"-", L"40049 Copy checked items\tCtr+T"}),
+                     L"-", L"40049 Copy checked items\tCtrl+T"}),
               PopupTexts(GetSubMenu(menu, 1)));
     EXPECT_EQ((Texts{L"40015 Show grid &lines in media list", L"40060 Write playlist &files when copying",
                      L"40061 Write li&brary file when copying", L"-", L"40017 &Preferences...\tCtrl+P"}),
               PopupTexts(GetSubMenu(menu, 2)));
-    EXPECT_EQ((Texts{L"40010 &Help topics\tF1", L"-", L"40045 Chek for &Updates", L"40011 &About Savanto\tShit+A"}),
+    EXPECT_EQ((Texts{L"40010 &Help topics\tF1", L"-", L"40045 Check for &Updates", L"40011 &About Savanto\tAlt+A"}),
               PopupTexts(GetSubMenu(menu, 3)));
     EXPECT_EQ(static_cast<UINT>(MF_GRAYED), GetMenuState(menu, IDM_EJECT, MF_BYCOMMAND) & MF_GRAYED);
     EXPECT_EQ(static_cast<UINT>(MF_CHECKED), GetMenuState(menu, IDM_GRID_LINES, MF_BYCOMMAND) & MF_CHECKED);

@@ -118,6 +118,15 @@ std::vector<SampleTrack> SampleTracks(int count, uint32_t mediaBytes, bool awkwa
     return tracks;
 }
 
+std::vector<SampleTrack> SampleTracksOf(const SampleIpodOptions& options)
+{
+    std::vector<SampleTrack> tracks =
+        SampleTracks(options.trackCount, options.mediaBytes, options.awkwardNames, options.albumCount);
+    if (options.droppedTrack > 0 && static_cast<size_t>(options.droppedTrack) <= tracks.size())
+        tracks.erase(tracks.begin() + (options.droppedTrack - 1));
+    return tracks;
+}
+
 std::vector<SamplePlaylist> SamplePlaylists(const std::vector<SampleTrack>& tracks)
 {
     std::vector<SamplePlaylist> playlists(4);
@@ -355,8 +364,7 @@ bool CreateSampleIpod(const std::wstring& root, const SampleIpodOptions& options
     const std::wstring itunes = base + L"iPod_Control\\iTunes";
     if (!CreateFolderTree(itunes))
         return false;
-    std::vector<SampleTrack> tracks =
-        SampleTracks(options.trackCount, options.mediaBytes, options.awkwardNames, options.albumCount);
+    std::vector<SampleTrack> tracks = SampleTracksOf(options);
     LinkSharedCovers(options, tracks);
     const uint32_t trackHeaderLength =
         options.covers == SampleCovers::kShared ? kSharedCoverHeaderLength : TrackItem().headerLength;

@@ -57,6 +57,9 @@ struct SampleIpodOptions {
     bool compressedDatabase = false;
     // The last six tracks get names Windows makes hard (see AwkwardTracks).
     bool awkwardNames = false;
+    // The track at this position (1-based; 0: none) is left out, as if it
+    // had been deleted from the iPod; the others keep their ids and files.
+    int droppedTrack = 0;
     // 0: ten tracks to an album; else the tracks spread over this many albums.
     int albumCount = 0;
     SampleCovers covers = SampleCovers::kNone;
@@ -69,6 +72,8 @@ struct SampleIpodOptions {
 // The same count always gives the same tracks.
 std::vector<SampleTrack> SampleTracks(int count, uint32_t mediaBytes = 0, bool awkwardNames = false,
                                       int albumCount = 0);
+// The tracks of those options, the dropped one left out.
+std::vector<SampleTrack> SampleTracksOf(const SampleIpodOptions& options);
 // Renames the last six tracks to artist "Awkward" with a 240-character title,
 // two with one title, "Con", "Nul" and a title holding a control character.
 void AwkwardTracks(std::vector<SampleTrack>& tracks);

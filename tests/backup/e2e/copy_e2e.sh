@@ -12,7 +12,10 @@
 # playlist must then have its .m3u8 naming the copies, the library file must
 # parse as a property list whose tracks carry the history merged from the
 # iPod's Play Counts and locate byte-identical copies, and both options must
-# be saved when Savanto closes.
+# be saved when Savanto closes. Then the older of two tracks of one name
+# leaves the iPod and a second run copies into the same folder: every copy
+# keeps its name, nothing is overwritten, and the library file and the index
+# give each track its own copy.
 # After every run Ctrl+A must tick every row without a click.
 # With "compressed", the iPod is a newer one: its database is compressed in
 # iTunesCDB beside a zero-byte iTunesDB.
@@ -47,7 +50,13 @@ fail() { import -window root "$b/e2e/$mode-failure.png" 2>/dev/null || true; ech
 # The paths of the items a run tried, and of those that failed, from its log.
 log_text() { iconv -f UTF-16LE -t UTF-8 "$1" | tr -d '\r'; }
 tried_items() { log_text "$1" | sed -n 's/^copying: //p'; }
-failed_items() { log_text "$1" | sed -n 's/^failed: \(.*\) ([^()]*)$/\1/p'; }
+failed_items() { log_text "$1" | sed -n 's/^failed: \(.*\) ([^()]*)$/\1/p' | grep -v '\\\.savanto-index$' || true; }
+# The end message's sentence for an index the run could not write, as the log says.
+index_note() {
+  if log_text "$1" | grep -q '^failed: .*\\\.savanto-index ('; then
+    printf '%s' '\nThe playlist, library or index files could not all be written either (1 failed).'
+  fi
+}
 
 # The run's end message: <text> exactly; dismissed with Return. Then the
 # tracks that failed are the ones still ticked.
@@ -66,7 +75,7 @@ read_only_run() {
   local left n
   cp "$log" "$work/full-disk.log"
   left=$(failed_items "$work/full-disk.log") n=$(failed_items "$work/full-disk.log" | wc -l)
-  expect_failed_run_box "The destination disk is full: $n of $tracks tracks could not be copied.\nThey are still ticked. The transfer log lists why:\n$(winpath "$log")" $n
+  expect_failed_run_box "The destination disk is full: $n of $tracks tracks could not be copied.\nThey are still ticked.$(index_note "$work/full-disk.log") The transfer log lists why:\n$(winpath "$log")" $n
   ramdisk_readonly "$work/dest" || fail "the RAM disk could not be remounted read-only"
   xactivate_main "$window" "$b" $prefix || fail "the main window could not be activated"
   xdotool key ctrl+t
@@ -76,7 +85,7 @@ read_only_run() {
   cp "$log" "$work/read-only.log"
   [ "$(tried_items "$work/read-only.log")" = "$left" ] && [ "$(failed_items "$work/read-only.log")" = "$left" ] ||
     fail "the read-only run did not try and fail exactly the items the full disk refused ($work/read-only.log)"
-  expect_failed_run_box "$n of $n tracks could not be copied.\nThey are still ticked. The transfer log lists why:\n$(winpath "$log")" $n
+  expect_failed_run_box "$n of $n tracks could not be copied.\nThey are still ticked.$(index_note "$work/read-only.log") The transfer log lists why:\n$(winpath "$log")" $n
 }
 
 program=$b/$mode-e2e-program start=$work exe=$b/src/Savanto.exe log=$work/transfer_log.txt
@@ -159,6 +168,27 @@ cwine "$b/tests/backup/${check[0]}.exe" $tracks $media_bytes "$(winpath "$work/d
 cwine "$b/tests/ui/savanto_probe.exe" keys 20 >/dev/null || fail "the main window did not get the keyboard back"
 xdotool key ctrl+a
 ticked=$(cwine "$b/tests/ui/savanto_probe.exe" ticked $tracks 20) || fail "Ctrl+A after the run did nothing: $ticked"
+if [ "$mode" = playlists ]; then
+  # The older of the two tracks named "Twin" leaves the iPod; a scan reloads
+  # it and a second run copies into the same folder. Every copy must keep
+  # its name and nothing be overwritten: the younger twin stays "Twin (2)".
+  dropped=$((tracks - 4))
+  cwine "$b/tools/make_sample_ipod.exe" "$(winpath "$drive")" --tracks $tracks --name "$name" \
+    --media-bytes $media_bytes "${sample_args[@]}" --drop $dropped >/dev/null
+  xactivate_main "$window" "$b" $prefix || fail "the main window could not be activated"
+  xdotool key alt+f s
+  seen=$(cwine "$b/tests/ui/savanto_probe.exe" wait $((tracks - 1)) "$name" 120) || fail "the scan did not reload the iPod: $seen"
+  xactivate_main "$window" "$b" $prefix || fail "the main window could not be activated"
+  xdotool key ctrl+a
+  ticked=$(cwine "$b/tests/ui/savanto_probe.exe" ticked $((tracks - 1)) 20) || fail "Ctrl+A did not tick every row: $ticked"
+  xdotool key ctrl+t
+  ticked=$(cwine "$b/tests/ui/savanto_probe.exe" ticked 0 300) || fail "the second copy did not end with its rows unticked: $ticked"
+  xwait_gone "Copying\.\.\." 60 || fail "the second progress dialog did not close"
+  python3 "$src/tests/backup/e2e/library_dump.py" "$work/dest/$name Library.xml" $zone "$work/library2.tsv" ||
+    fail "the second library file is not a sound property list"
+  cwine "$b/tests/backup/playlist_e2e_check.exe" $tracks $media_bytes "$(winpath "$work/dest")" "$(winpath "$log")" \
+    "$rule" "$(winpath "$work/library2.tsv")" $dropped || fail "after the second run the copies, playlists or index are not as expected"
+fi
 if [ "$start" = "$program" ]; then
   title=$(sed -n 's/^Title=\(.*\)$/\1/p' "$src/help/savanto.hhp" | tr -d '\r')
   xactivate_main "$window" "$b" $prefix && xdotool key F1 && xwait_window "$title" 60 >/dev/null || fail "F1: no help from $program"

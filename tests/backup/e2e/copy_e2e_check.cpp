@@ -3,11 +3,12 @@
 // make_sample_ipod --tracks TRACKS --media-bytes MEDIA_BYTES: each copy must
 // be byte-identical to its source under the name RULE gives it (by default
 // the default renaming rule),
-// nothing else may lie in the destination, and the transfer log must hold one
-// line per track in library order. Prints what differs; exit code 0 when all matched.
+// nothing but them and the index may lie in the destination, and the transfer
+// log must hold one line per track in library order, then the index's line. Prints what differs; exit code 0 when all matched.
 // With --faults the destination disk filled up during the run: an item the log
 // reports failed must have left neither its file nor its temporary ".part"
 // file, every other one must be a whole copy, and both kinds must occur.
+#include "backup/backup_index.h"
 #include "backup/copy_job.h"
 #include "e2e_lines.h"
 #include "ipodgen/sample_ipod.h"
@@ -102,6 +103,15 @@ int wmain(int argc, wchar_t** argv)
             ++failures;
         }
     }
+    // The index ends the log: written, or on a full disk perhaps not.
+    const std::wstring index = IndexPathIn(folder), indexFailed = L"failed: " + index + L" (";
+    const bool indexFailedInLog = faults && !log.empty() && log.back().compare(0, indexFailed.size(), indexFailed) == 0;
+    const bool indexThere = FileExists(index.c_str());
+    expectedLog.push_back(indexFailedInLog ? log.back() : L"index: " + index);
+    if (indexThere == indexFailedInLog) {
+        fwprintf(stderr, L"the index is%ls there, as its log line says otherwise\n", indexThere ? L"" : L" not");
+        ++failures;
+    }
     if (log != expectedLog) {
         fwprintf(stderr, L"transfer_log.txt has %zu lines, %zu expected\n", log.size(), expectedLog.size());
         for (size_t i = 0; i < log.size() || i < expectedLog.size(); ++i) {
@@ -114,8 +124,8 @@ int wmain(int argc, wchar_t** argv)
     }
     int files = 0;
     CountFiles(folder, files);
-    if (files != copies) {
-        fwprintf(stderr, L"%d files in the destination, %d expected\n", files, copies);
+    if (files != copies + (indexThere ? 1 : 0)) {
+        fwprintf(stderr, L"%d files in the destination, %d copies and %d index\n", files, copies, indexThere ? 1 : 0);
         ++failures;
     }
     if (faults && (failed.empty() || copies == 0)) {

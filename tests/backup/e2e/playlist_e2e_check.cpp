@@ -9,8 +9,13 @@
 // the library file as library_dump.py read it: every track, with its tags and
 // its history merged from the Play Counts file, and every location names a
 // byte-identical copy; the playlists list the items in order. The transfer
-// log ends with one "playlist: " line per file and the "library: " line.
+// log ends with one "playlist: " line per file, the "library: " line and the
+// "index: " line; the index gives every copy to its track.
+// With DROPPED, the run was a second one, after the DROPPED-th track (from 1)
+// left the iPod: every copy keeps the name the first run gave it, and the
+// copy of the track that left is still its own and still indexed.
 // Prints what differs; exit code 0 when all matched.
+#include "backup/backup_index.h"
 #include "e2e_lines.h"
 #include "ipodgen/sample_ipod.h"
 
@@ -176,22 +181,57 @@ void CheckLibrary(const std::wstring& linesPath, const std::wstring& folder,
         Fail(L"library: the playlists are not the sample's");
 }
 
+// The index lists every copy of the first run, with its track's id: the
+// dropped track's too, whose name stays taken.
+void CheckIndex(const std::wstring& folder, const std::vector<ipodgen::SampleTrack>& everyTrack,
+                const std::vector<std::wstring>& paths)
+{
+    const BackupIndex index = ReadBackupIndex(folder);
+    if (index.state != IndexState::kRead)
+        return Fail(L"no readable index in " + folder);
+    std::map<std::wstring, uint64_t> owners;
+    for (const IndexLine& line : index.lines)
+        owners[folder + L"\\" + line.path] = line.persistentId;
+    for (size_t i = 0; i < everyTrack.size(); ++i) {
+        const auto owner = owners.find(paths[i]);
+        if (owner == owners.end() || owner->second != everyTrack[i].persistentId)
+            Fail(L"index: no line gives '" + paths[i] + L"' to its track");
+    }
+    if (index.lines.size() != everyTrack.size())
+        Fail(L"index: " + std::to_wstring(index.lines.size()) + L" lines");
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 7) {
-        fwprintf(stderr, L"usage: playlist_e2e_check TRACKS MEDIA_BYTES DEST_FOLDER LOG_FILE RULE LIBRARY_LINES\n");
+    if (argc != 7 && argc != 8) {
+        fwprintf(stderr, L"usage: playlist_e2e_check TRACKS MEDIA_BYTES DEST_FOLDER LOG_FILE RULE LIBRARY_LINES "
+                         L"[DROPPED]\n");
         return 2;
     }
-    const auto tracks = ipodgen::SampleTracks(_wtoi(argv[1]), static_cast<uint32_t>(_wtoi(argv[2])), true);
+    ipodgen::SampleIpodOptions options;
+    options.trackCount = _wtoi(argv[1]);
+    options.mediaBytes = static_cast<uint32_t>(_wtoi(argv[2]));
+    options.awkwardNames = true;
+    const auto everyTrack = ipodgen::SampleTracksOf(options);   // as the first run copied them
+    options.droppedTrack = argc == 8 ? _wtoi(argv[7]) : 0;
+    const auto tracks = ipodgen::SampleTracksOf(options);
     const std::wstring folder = argv[3];
-    const std::vector<std::wstring> paths = SampleCopyPaths(tracks, folder, argv[5]);
+    // Every copy keeps the name the first run gave it, whichever tracks left since.
+    const std::vector<std::wstring> paths = SampleCopyPaths(everyTrack, folder, argv[5]);
     std::map<uint32_t, const ipodgen::SampleTrack*> byId;
-    for (size_t i = 0; i < tracks.size(); ++i) {
-        byId[tracks[i].trackId] = &tracks[i];
-        g_paths[tracks[i].trackId] = paths[i];
+    for (size_t i = 0; i < everyTrack.size(); ++i)
+        g_paths[everyTrack[i].trackId] = paths[i];
+    for (const ipodgen::SampleTrack& track : tracks)
+        byId[track.trackId] = &track;
+    if (options.droppedTrack > 0) {
+        const size_t dropped = static_cast<size_t>(options.droppedTrack - 1);
+        std::vector<BYTE> copied;
+        if (!ipodgen::ReadBytes(paths[dropped], &copied) || copied != ipodgen::SampleMediaContent(everyTrack[dropped]))
+            Fail(L"the copy of the track that left, '" + paths[dropped] + L"', is not its own any more");
     }
+    CheckIndex(folder, everyTrack, paths);
 
     std::vector<std::wstring> expectedLogTail;
     int written = 0;
@@ -209,6 +249,7 @@ int wmain(int argc, wchar_t** argv)
         Fail(L"a file for the master playlist");
     CheckLibrary(argv[6], folder, tracks);
     expectedLogTail.push_back(L"library: " + folder + L"\\Copy E2E iPod Library.xml");
+    expectedLogTail.push_back(L"index: " + IndexPathIn(folder));
 
     const std::vector<std::wstring> log = ReadUtf16Lines(argv[4]);
     const std::vector<std::wstring> tail(log.size() >= expectedLogTail.size() ? log.end() - expectedLogTail.size()

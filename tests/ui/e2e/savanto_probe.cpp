@@ -41,7 +41,7 @@ struct Seen {
 
 std::wstring TextOf(HWND window)
 {
-    wchar_t text[256] = {};
+    wchar_t text[1024] = {};   // a message box's text, its paths included
     SendMessageTimeoutW(window, WM_GETTEXT, ARRAYSIZE(text), reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 2000,
                         nullptr);
     return text;
