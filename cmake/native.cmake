@@ -40,8 +40,10 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 add_executable(db_damage_tests
   ${PROJECT_SOURCE_DIR}/tests/db/itunesdb_fuzz_test.cpp
+  ${PROJECT_SOURCE_DIR}/tests/db/artwork_damage_test.cpp
   ${PROJECT_SOURCE_DIR}/tests/db/reader_damage.cpp
   ${PROJECT_SOURCE_DIR}/tests/fuzz/native_support.cpp
+  ${PROJECT_SOURCE_DIR}/tools/ipodgen/artwork_builder.cpp
   ${PROJECT_SOURCE_DIR}/tools/ipodgen/db_builder.cpp)
 target_include_directories(db_damage_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/tools)
 target_compile_definitions(db_damage_tests PRIVATE SAVANTO_CORPUS="${SAVANTO_CORPUS}")
@@ -65,7 +67,7 @@ function(savanto_fuzz_target name)
                    -runs=${SAVANTO_FUZZ_RUNS} -seed=1)
   set_tests_properties(native.${name} PROPERTIES ENVIRONMENT "${SAVANTO_TEST_ENV};FUZZ_FRESH=1" LABELS fuzz)
 endfunction()
-foreach(target fuzz_itunesdb fuzz_play_counts)
+foreach(target fuzz_itunesdb fuzz_play_counts fuzz_artwork)
   savanto_fuzz_target(${target} ${PROJECT_SOURCE_DIR}/tests/fuzz/native_support.cpp
                       ${PROJECT_SOURCE_DIR}/tools/ipodgen/db_builder.cpp)
 endforeach()
