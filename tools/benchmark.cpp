@@ -695,7 +695,7 @@ void BenchRunFiles(const std::wstring& folder, const std::wstring& dbPath)
         bytes = 0;
         for (const RunFile& file : files) {
             DWORD error = 0;
-            WriteFileReplacing(file.path.c_str(), file.bytes, error);
+            WriteFileThroughTemporary(file.path.c_str(), file.bytes, error);
             bytes += file.bytes.size();
         }
     });
