@@ -1,12 +1,16 @@
 // make_sample_ipod FOLDER [--tracks N] [--name TEXT | --no-device-info]
 //                         [--label TEXT] [--no-media] [--media-bytes N] [--compressed] [--awkward]
-//                         [--drop N]
+//                         [--drop N] [--albums N] [--covers video|classic]
 // Fills FOLDER as a simulated iPod volume. --label writes Wine's volume label
 // file, so the folder mapped as a drive letter reports that label.
 // --compressed writes the database as newer iPods do: iTunesCDB, compressed,
 // beside a zero-byte iTunesDB. --awkward gives the last six tracks names
 // that are hard to write on Windows (ipodgen::AwkwardTracks). --drop N leaves
-// the N-th track (from 1) out, as an iPod from which it was deleted.
+// the N-th track (from 1) out, as an iPod from which it was deleted. --albums
+// spreads the tracks over N albums (default: ten tracks to an album). --covers
+// writes each album's cover as that iPod keeps it: an image per track (video),
+// or one per album named by the tracks' links (classic); album 1, and every
+// fourth after it, has none.
 #include "ipodgen/sample_ipod.h"
 
 #include <windows.h>
@@ -21,7 +25,7 @@ int Usage()
 {
     fwprintf(stderr, L"usage: make_sample_ipod FOLDER [--tracks N] [--name TEXT | --no-device-info]\n"
                      L"                        [--label TEXT] [--no-media] [--media-bytes N] [--compressed]\n"
-                     L"                        [--awkward] [--drop N]\n");
+                     L"                        [--awkward] [--drop N] [--albums N] [--covers video|classic]\n");
     return 2;
 }
 
@@ -53,6 +57,12 @@ int wmain(int argc, wchar_t** argv)
             options.awkwardNames = true;
         else if (arg == L"--drop" && hasValue)
             options.droppedTrack = _wtoi(argv[++i]);
+        else if (arg == L"--albums" && hasValue)
+            options.albumCount = _wtoi(argv[++i]);
+        else if (arg == L"--covers" && hasValue && (argv[i + 1] == std::wstring(L"video") ||
+                                                    argv[i + 1] == std::wstring(L"classic")))
+            options.covers = argv[++i] == std::wstring(L"video") ? ipodgen::SampleCovers::kPerTrack
+                                                                 : ipodgen::SampleCovers::kShared;
         else if (arg == L"--media-bytes" && hasValue)
             options.mediaBytes = static_cast<uint32_t>(_wtoi(argv[++i]));
         else

@@ -223,10 +223,13 @@ std::unique_ptr<TrackEntry> CiTunesDB::ReadTrack()
     if (available < kTrackFieldBytes || !m_file.Read(header, available))
         return nullptr;
     const uint32_t headerLength = U32At(header, 4);
-    if (headerLength < kTrackFieldBytes || !m_file.SeekTo(start + headerLength))
+    uint32_t artworkLink = 0;
+    if (headerLength < kTrackFieldBytes || !ReadArtworkLink(start, headerLength, &artworkLink) ||
+        !m_file.SeekTo(start + headerLength))
         return nullptr;
 
     auto track = std::make_unique<TrackEntry>();
+    track->artworkLink = artworkLink;
     const int32_t objectCount = I32At(header, 12);
     for (int32_t i = 0; i < objectCount; ++i) {
         if (!ReadTrackObject(*track))
@@ -239,6 +242,18 @@ std::unique_ptr<TrackEntry> CiTunesDB::ReadTrack()
     ReadTrackHistory(header, headerLength, *track);
     m_walkOk = true;
     return track;
+}
+
+bool CiTunesDB::ReadArtworkLink(int64_t trackStart, uint32_t headerLength, uint32_t* link)
+{
+    static_assert(kArtworkLinkOffset >= kTrackHeaderBytes, "the link lies past the bytes read with the header");
+    if (headerLength < kArtworkLinkHeader)
+        return true;
+    uint8_t bytes[4];
+    if (!m_file.SeekTo(trackStart + kArtworkLinkOffset) || !m_file.Read(bytes, sizeof(bytes)))
+        return false;
+    *link = U32At(bytes, 0);
+    return true;
 }
 
 bool CiTunesDB::ReadTrackObject(TrackEntry& track)

@@ -35,6 +35,10 @@ public:
     static constexpr size_t kPlaylistFieldBytes = 24;
     static constexpr size_t kPlaylistItemBytes = 36;
     static constexpr size_t kListHeaderBytes = 12;
+    // Track headers this long carry the artwork link at 0x160, past the
+    // bytes read with the header: it is read on its own.
+    static constexpr uint32_t kArtworkLinkHeader = 0x184;
+    static constexpr uint32_t kArtworkLinkOffset = 0x160;
 
     CiTunesDB() = default;
     virtual ~CiTunesDB() = default;
@@ -68,6 +72,7 @@ private:
     bool FindList(uint32_t type, uint32_t* itemCount, uint32_t* headerLength);
     uint32_t CountItems(uint32_t type, int64_t minItemBytes);
     void SeekFirstItem(uint32_t type);
+    bool ReadArtworkLink(int64_t trackStart, uint32_t headerLength, uint32_t* link);
     bool ReadTrackObject(TrackEntry& track);
     bool ReadPlaylistObject(PlaylistEntry& playlist);
     bool ReadText(int64_t objectStart, uint32_t totalLength, uint32_t byteLength, OwnedText* text);

@@ -42,6 +42,10 @@ struct TrackEntry {
     uint32_t skipCount = 0;
     uint32_t lastSkipped = 0;
     uint32_t mediaType = 0;    // kMediaAudio... bits, which may combine
+    // The id of the track's cover in the ArtworkDB, which iPods since the
+    // classic share among the tracks of an album (CArtworkDB::ImageOf);
+    // 0 when the track has none or its header is too short to hold it.
+    uint32_t artworkLink = 0;
 };
 
 enum : uint32_t {

@@ -72,7 +72,8 @@ private:
     size_t m_hint = 0;
 };
 
-// Offsets of the length and count fields of every object of a database.
+}  // namespace
+
 std::vector<size_t> FieldOffsets(const Bytes& file)
 {
     std::vector<size_t> offsets;
@@ -106,6 +107,8 @@ void Mutate(Bytes& file, const std::vector<size_t>& fields, std::mt19937& random
         break;
     }
 }
+
+namespace {
 
 // The bytes the reader walked for an iTunesCDB: the inflated image, the file
 // itself when it is stored uncompressed, none when it is not read.

@@ -192,6 +192,7 @@ Bytes Track(const TrackTags& tags)
     track.lengthMs = tags.lengthMs;
     track.trackNumber = tags.trackNumber;
     track.words = tags.words;
+    track.headerLength = tags.headerLength;
     const std::pair<uint32_t, const std::optional<std::wstring>*> fields[] = {
         {1, &tags.title}, {4, &tags.artist}, {3, &tags.album}, {5, &tags.genre}, {2, &tags.location}};
     for (const auto& [type, text] : fields) {

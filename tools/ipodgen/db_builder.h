@@ -99,6 +99,7 @@ struct TrackTags {
     int32_t trackNumber = 0;
     int32_t lengthMs = 0;
     Words words;   // the listening history and other header fields
+    uint32_t headerLength = TrackItem().headerLength;
 };
 Bytes Track(const TrackTags& tags);
 Bytes NamedPlaylist(const std::optional<std::wstring>& name, const std::vector<uint32_t>& trackIds,

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <set>
 
 namespace ipodgen {
 
@@ -53,6 +54,9 @@ bool WriteDatabase(const std::wstring& itunesFolder, const Bytes& database, bool
 
 constexpr int kTracksPerAlbum = 10;
 constexpr uint32_t kFirstTrackId = 100;
+constexpr uint32_t kFirstImageId = 100;
+constexpr uint32_t kSharedCoverHeaderLength = 0x184;
+constexpr uint32_t kArtworkLinkOffset = 0x160;
 // Noon, local time, on days well away from a change of clocks.
 constexpr uint32_t kAdded2017 = 3579154200u;     // 2017-06-01 09:30
 constexpr uint32_t kPlayed2019 = 3630398400u;    // 2019-01-15 12:00
@@ -74,14 +78,18 @@ void AwkwardTracks(std::vector<SampleTrack>& tracks)
     }
 }
 
-std::vector<SampleTrack> SampleTracks(int count, uint32_t mediaBytes, bool awkwardNames)
+std::vector<SampleTrack> SampleTracks(int count, uint32_t mediaBytes, bool awkwardNames, int albumCount)
 {
     std::vector<SampleTrack> tracks;
     tracks.reserve(count > 0 ? count : 0);
+    int32_t trackNumber = 0;
     for (int i = 0; i < count; ++i) {
-        const uint32_t albumNo = static_cast<uint32_t>(i / kTracksPerAlbum);
+        const uint32_t albumNo = static_cast<uint32_t>(albumCount > 0 ? int64_t(i) * albumCount / count
+                                                                      : i / kTracksPerAlbum);
+        trackNumber = tracks.empty() || tracks.back().albumNo != albumNo ? 1 : trackNumber + 1;
         const uint32_t h = Mix(static_cast<uint32_t>(i) + 1);
         SampleTrack t;
+        t.albumNo = albumNo;
         t.trackId = kFirstTrackId + static_cast<uint32_t>(i);
         t.artist = Pick(kArtists, albumNo);
         t.album = std::wstring(Pick(kAlbumWords, Mix(albumNo))) + L" " + Pick(kAlbumWords, albumNo * 5 + 3);
@@ -91,7 +99,7 @@ std::vector<SampleTrack> SampleTracks(int count, uint32_t mediaBytes, bool awkwa
         const uint32_t first = h % 24, second = (first + 1 + (h >> 8) % 23) % 24;
         t.title = std::wstring(Pick(kTitleWords, first)) + L" " + Pick(kTitleWords, second);
         t.genre = Pick(kGenres, albumNo);
-        t.trackNumber = i % kTracksPerAlbum + 1;
+        t.trackNumber = trackNumber;
         t.lengthMs = static_cast<int32_t>(120000 + h % 240000);
         wchar_t location[64];
         const wchar_t* extension = (i % 7 == 6) ? L"m4a" : L"mp3";
@@ -112,7 +120,8 @@ std::vector<SampleTrack> SampleTracks(int count, uint32_t mediaBytes, bool awkwa
 
 std::vector<SampleTrack> SampleTracksOf(const SampleIpodOptions& options)
 {
-    std::vector<SampleTrack> tracks = SampleTracks(options.trackCount, options.mediaBytes, options.awkwardNames);
+    std::vector<SampleTrack> tracks =
+        SampleTracks(options.trackCount, options.mediaBytes, options.awkwardNames, options.albumCount);
     if (options.droppedTrack > 0 && static_cast<size_t>(options.droppedTrack) <= tracks.size())
         tracks.erase(tracks.begin() + (options.droppedTrack - 1));
     return tracks;
@@ -181,7 +190,8 @@ Bytes PlayCountsBytes(const std::vector<SamplePlays>& entries)
     return bytes;
 }
 
-Bytes SampleDatabase(const std::vector<SampleTrack>& tracks, const std::vector<SamplePlaylist>& playlists)
+Bytes SampleDatabase(const std::vector<SampleTrack>& tracks, const std::vector<SamplePlaylist>& playlists,
+                     uint32_t trackHeaderLength)
 {
     std::vector<Bytes> trackItems;
     std::vector<uint32_t> allIds;
@@ -190,8 +200,9 @@ Bytes SampleDatabase(const std::vector<SampleTrack>& tracks, const std::vector<S
         Words words = {{0x1C, t.rating << 24}, {0x50, t.playCount}, {0x58, t.lastPlayed}, {0x68, t.dateAdded}};
         const Words id = Word64(0x70, t.persistentId);
         words.insert(words.end(), id.begin(), id.end());
+        words.emplace_back(kArtworkLinkOffset, t.artworkLink);
         trackItems.push_back(Track({t.trackId, t.title, t.artist, t.album, t.genre, t.location,
-                                    t.trackNumber, t.lengthMs, words}));
+                                    t.trackNumber, t.lengthMs, words, trackHeaderLength}));
         allIds.push_back(t.trackId);
     }
     std::vector<Bytes> playlistItems;
@@ -199,6 +210,95 @@ Bytes SampleDatabase(const std::vector<SampleTrack>& tracks, const std::vector<S
     for (const SamplePlaylist& p : playlists)
         playlistItems.push_back(NamedPlaylist(p.name, p.trackIds, 0, p.smart));
     return SimpleDatabase(trackItems, playlistItems);
+}
+
+namespace {
+
+bool AlbumHasCover(const SampleIpodOptions& options, uint32_t albumNo)
+{
+    return options.covers != SampleCovers::kNone && !(options.coverlessAlbums && albumNo % 4 == 1);
+}
+
+std::vector<ArtFormat> CoverFormats(const SampleIpodOptions& options)
+{
+    std::vector<ArtFormat> formats;
+    for (const ArtFormat& format : options.covers == SampleCovers::kPerTrack ? kVideoArtFormats : kClassicArtFormats) {
+        const auto& only = options.coverFormats;
+        if (only.empty() || std::find(only.begin(), only.end(), format.formatId) != only.end())
+            formats.push_back(format);
+    }
+    return formats;
+}
+
+// Smooth gradients over a colour of the album's own, so that each album's
+// cover differs from the others' and a JPEG of it stays close.
+Painter AlbumPainter(uint32_t albumNo)
+{
+    const uint32_t h = Mix(albumNo * 2654435761U + 7);
+    const uint32_t r = 30 + h % 120, g = 30 + (h >> 8) % 120, b = 30 + (h >> 16) % 120;
+    return [r, g, b](uint32_t x, uint32_t y, uint32_t width, uint32_t height) {
+        return Rgb{static_cast<uint8_t>(r + x * 100 / width), static_cast<uint8_t>(g + y * 100 / height),
+                   static_cast<uint8_t>(b + (x + y) * 50 / (width + height))};
+    };
+}
+
+void LinkSharedCovers(const SampleIpodOptions& options, std::vector<SampleTrack>& tracks)
+{
+    for (SampleTrack& t : tracks) {
+        if (options.covers == SampleCovers::kShared && AlbumHasCover(options, t.albumNo))
+            t.artworkLink = kFirstImageId + t.albumNo;
+    }
+}
+
+bool WriteCovers(const std::wstring& base, const SampleIpodOptions& options, const std::vector<SampleTrack>& tracks)
+{
+    const std::wstring folder = base + L"iPod_Control\\Artwork", device = base + L"iPod_Control\\Device";
+    if (options.covers == SampleCovers::kNone || options.covers == SampleCovers::kPerTrack)
+        DeleteFileW((device + L"\\SysInfoExtended").c_str());
+    if (options.covers == SampleCovers::kNone) {
+        DeleteFileW((folder + L"\\ArtworkDB").c_str());
+        return true;
+    }
+    const std::vector<ArtFormat> formats = CoverFormats(options);
+    ArtworkLayout layout(formats);
+    std::set<uint32_t> albumsWritten;
+    if (!CreateFolderTree(folder))
+        return false;
+    {
+        IthmbFolderWriter writer(folder);
+        for (size_t i = 0; i < tracks.size(); ++i) {
+            const SampleTrack& t = tracks[i];
+            const bool perTrack = options.covers == SampleCovers::kPerTrack;
+            if (!AlbumHasCover(options, t.albumNo) || (!perTrack && !albumsWritten.insert(t.albumNo).second))
+                continue;
+            const uint32_t imageId = kFirstImageId + (perTrack ? static_cast<uint32_t>(i) : t.albumNo);
+            if (!layout.AddImage(imageId, t.persistentId, AlbumPainter(t.albumNo), writer.Sink()))
+                return false;
+        }
+    }
+    if (!WriteBytes(folder + L"\\ArtworkDB", layout.Database()))
+        return false;
+    if (options.covers == SampleCovers::kPerTrack)
+        return true;
+    std::vector<DeviceCover> listed;
+    for (const DeviceCover& cover : ClassicDeviceCovers()) {
+        if (std::any_of(formats.begin(), formats.end(), [&](const ArtFormat& f) { return f.formatId == cover.formatId; }))
+            listed.push_back(cover);
+    }
+    return CreateFolderTree(device) && WriteBytes(device + L"\\SysInfoExtended", SysInfoExtended(listed));
+}
+
+}  // namespace
+
+std::optional<artwork::Picture> SampleCoverOf(const SampleIpodOptions& options, const SampleTrack& track)
+{
+    const std::vector<ArtFormat> formats = CoverFormats(options);
+    if (!AlbumHasCover(options, track.albumNo) || formats.empty())
+        return std::nullopt;
+    const ArtFormat& largest = *std::max_element(formats.begin(), formats.end(), [](const ArtFormat& a, const ArtFormat& b) {
+        return a.width * a.height < b.width * b.height;
+    });
+    return ExpectedPicture(largest.width, largest.height, AlbumPainter(track.albumNo));
 }
 
 Bytes SampleMediaContent(const SampleTrack& track)
@@ -263,7 +363,12 @@ bool CreateSampleIpod(const std::wstring& root, const SampleIpodOptions& options
     if (!CreateFolderTree(itunes))
         return false;
     std::vector<SampleTrack> tracks = SampleTracksOf(options);
-    if (!WriteDatabase(itunes, SampleDatabase(tracks, SamplePlaylists(tracks)), options.compressedDatabase))
+    LinkSharedCovers(options, tracks);
+    const uint32_t trackHeaderLength =
+        options.covers == SampleCovers::kShared ? kSharedCoverHeaderLength : TrackItem().headerLength;
+    if (!WriteDatabase(itunes, SampleDatabase(tracks, SamplePlaylists(tracks), trackHeaderLength),
+                       options.compressedDatabase) ||
+        !WriteCovers(base, options, tracks))
         return false;
     if (!WriteBytes(itunes + L"\\Play Counts", PlayCountsBytes(SamplePlayCounts(tracks))))
         return false;
