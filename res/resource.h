@@ -74,6 +74,7 @@
 #define IDM_EJECT            40050
 #define IDM_WRITE_PLAYLISTS  40060
 #define IDM_WRITE_LIBRARY_FILE 40061
+#define IDM_SAVE_COVERS      40062
 
 // Media list context menu commands
 #define IDM_LIST_CHECK_ALL       40029

@@ -47,6 +47,12 @@ Files
   help.chm      the help (also Help > Help topics, F1)
   ReadMe.txt    this file
 
+Album covers: the covers iTunes put on the iPod are often their only copy.
+With Options > Save album covers when copying (on unless you switch it off),
+each folder of copied tracks gets its album's cover as folder.jpg, where
+Windows Explorer and music players look for it. Savanto never replaces a
+folder.jpg that is already there.
+
 Savanto writes transfer_log.txt, the list of what the last copy did, into
 the folder it was started from; when it may not write there (as in
 C:\\Program Files), into %LOCALAPPDATA%\\Savanto\\transfer_log.txt. It keeps

@@ -1,5 +1,6 @@
 #include "backup/copy_job.h"
 
+#include "backup/folder_covers.h"
 #include "backup/renaming_rule.h"
 #include "backup/run_files.h"
 #include "backup/transfer_log.h"
@@ -656,8 +657,10 @@ bool ComposeRunFilesLocked(CopyJob& job, const std::vector<TrackCopy>& copies, s
 std::wstring WriteRunFile(CopyJob& job, const RunFile& file, DWORD attributes = FILE_ATTRIBUTE_NORMAL)
 {
     DWORD error = 0;
+    FileWrite how;
+    how.attributes = attributes;
     const wchar_t* failure = file.path.empty() ? L"destination path too long"
-                                               : WriteFileReplacing(file.path.c_str(), file.bytes, error, attributes);
+                                               : WriteFileThroughTemporary(file.path.c_str(), file.bytes, error, how);
     if (!failure)
         return PathLine(file.logFormat, file.path.c_str());
     CopyJobLock guard(job);
@@ -699,6 +702,43 @@ void WriteBackupIndex(CopyJob& job, CopyJobHost& host, const std::vector<TrackCo
     ReportUnlessCancelled(job, host, [&] { host.Log(line.c_str()); });
 }
 
+namespace {
+
+// Read under the lock: once the run is cancelled the tracks may go.
+bool CollectCoverRun(CopyJob& job, CopyJobHost& host, CoverRun& run)
+{
+    CopyJobLock guard(job);
+    wchar_t root[kPathCapacity];
+    if (job.cancelled || !job.library.saveCovers || !job.names || !host.SourceRoot(root))
+        return false;
+    run.ipodRoot = root;
+    for (size_t i = 0; i < job.copyList.size() && i < job.outcomes.size(); ++i) {
+        const bool inFolder = job.outcomes[i] == CopyOutcome::Copied || job.outcomes[i] == CopyOutcome::SkippedExisting;
+        const TrackEntry& track = *job.copyList[i];
+        ItemDestination destination;
+        if (!inFolder || !job.names->Find(&track, destination))
+            continue;
+        const std::wstring& path = destination.written.path;
+        const size_t slash = path.rfind(L'\\');
+        run.tracks.push_back({slash == std::wstring::npos ? std::wstring() : path.substr(0, slash),
+                              track.persistentId, track.artworkLink});
+    }
+    return !run.tracks.empty();
+}
+
+}  // namespace
+
+void SaveRunCovers(CopyJob& job, CopyJobHost& host)
+{
+    CoverRun run;
+    if (!CollectCoverRun(job, host, run))
+        return;
+    SaveFolderCovers(run, [&](const std::wstring& line) {
+        ReportUnlessCancelled(job, host, [&] { host.Log(line.c_str()); });
+        return !job.cancelled;
+    });
+}
+
 void RunCopyJob(CopyJob& job, CopyJobHost& host)
 {
     std::vector<BYTE> chunk(job.chunkBytes);
@@ -720,6 +760,7 @@ void RunCopyJob(CopyJob& job, CopyJobHost& host)
     job.currentItem.reset();   // after a cancel: closes the files, removes the partial one
     const std::vector<TrackCopy> copies = LookAtCopies(job);
     WriteRunFiles(job, host, copies);
+    SaveRunCovers(job, host);
     WriteBackupIndex(job, host, copies);
     FinishCopyRun(job, host);
 }

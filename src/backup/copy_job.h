@@ -276,6 +276,10 @@ std::vector<TrackCopy> FormTrackCopies(const DestinationNames& names);
 // for, one log line each. Writes nothing more once the run is cancelled.
 // `copies`: every track's copy as it is now.
 void WriteRunFiles(CopyJob& job, CopyJobHost& host, const std::vector<TrackCopy>& copies);
+// The end of a completed run with covers asked for: folder.jpg in each folder
+// of the run's copies (copied or skipped) whose tracks carry a cover and that
+// has none yet, one log line each. Stops once the run is cancelled.
+void SaveRunCovers(CopyJob& job, CopyJobHost& host);
 // The end of every run, cancelled or not: the index records every copy in the
 // folder that belongs to a track, and keeps the older lines whose files are
 // still there. Logged unless the run was cancelled.

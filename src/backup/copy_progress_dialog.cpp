@@ -99,7 +99,7 @@ void CollectLibraryTracks(std::vector<TrackEntry*>& tracks)
 }
 
 // Every track, for the copies' names; the rest only when an option is on:
-// with both off a run writes nothing but the copies.
+// with the file options off a run writes nothing but the copies (and covers).
 LibrarySource CollectLibrarySource()
 {
     LibrarySource source;
@@ -111,6 +111,7 @@ LibrarySource CollectLibrarySource()
         source.tracks.push_back(track.get());
     source.writePlaylists = g_settings.WritePlaylists != 0;
     source.writeLibrary = g_settings.WriteLibraryFile != 0;
+    source.saveCovers = g_settings.SaveCovers != 0;
     if (!source.WritesAnything())
         return source;
     source.playlists = CollectPlaylistSources(

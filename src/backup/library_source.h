@@ -26,6 +26,7 @@ struct LibrarySource {
     std::wstring ipodName;                   // empty when the iPod has none
     bool writePlaylists = false;
     bool writeLibrary = false;
+    bool saveCovers = false;   // folder.jpg from the iPod's artwork beside the run's copies
 
     bool WritesAnything() const { return writePlaylists || writeLibrary; }
 };

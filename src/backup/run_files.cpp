@@ -67,15 +67,19 @@ std::vector<RunFile> ComposeRunFiles(const LibrarySource& library, const std::ve
     return files;
 }
 
-const wchar_t* WriteFileReplacing(const wchar_t* path, const std::string& bytes, DWORD& error, DWORD attributes)
+const wchar_t* WriteFileThroughTemporary(const wchar_t* path, const std::string& bytes, DWORD& error,
+                                         const FileWrite& how)
 {
     wchar_t writePath[kPathCapacity];
-    if (FAILED(StringCchPrintfW(writePath, kPathCapacity, L"%ls.part", path)))
+    // Without room for the temporary name the file is written as itself:
+    // made anew, unless it may not replace one.
+    const bool temporary = SUCCEEDED(StringCchPrintfW(writePath, kPathCapacity, L"%ls.part", path));
+    if (!temporary)
         StringCchCopyW(writePath, kPathCapacity, path);
+    const DWORD disposition = temporary || how.replace ? CREATE_ALWAYS : CREATE_NEW;
     const wchar_t* failure = nullptr;
     {
-        // The rename gives `path` the attributes the temporary file was made with.
-        FileHandle file(CreateFileW(writePath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, attributes,
+        FileHandle file(CreateFileW(writePath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition, how.attributes,
                                     nullptr));
         if (!file.IsOpen()) {
             error = GetLastError();
@@ -90,7 +94,8 @@ const wchar_t* WriteFileReplacing(const wchar_t* path, const std::string& bytes,
             failure = L"write error";
         }
     }
-    if (!failure && wcscmp(writePath, path) != 0 && !MoveFileExW(writePath, path, MOVEFILE_REPLACE_EXISTING)) {
+    const DWORD renameFlags = how.replace ? MOVEFILE_REPLACE_EXISTING : 0;
+    if (!failure && temporary && !MoveFileExW(writePath, path, renameFlags)) {
         error = GetLastError();
         failure = L"cannot rename the finished file";
     }

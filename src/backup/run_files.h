@@ -29,8 +29,15 @@ struct RunFile {
 std::vector<RunFile> ComposeRunFiles(const LibrarySource& library, const std::vector<TrackCopy>& copies,
                                      const LibraryFileInfo& info, DestinationNames& names);
 
-// Writes `bytes` under a temporary name made with `attributes` and renames
-// it over `path`. On failure returns the reason (error holds the system's
-// code) and leaves neither the temporary file nor a partial `path` behind.
-const wchar_t* WriteFileReplacing(const wchar_t* path, const std::string& bytes, DWORD& error,
-                                  DWORD attributes = FILE_ATTRIBUTE_NORMAL);
+// How WriteFileThroughTemporary treats the file.
+struct FileWrite {
+    DWORD attributes = FILE_ATTRIBUTE_NORMAL;   // the temporary file's, which the rename hands on
+    bool replace = true;                        // false: an existing `path` stays, and the write fails
+};
+
+// Writes `bytes` under a temporary name ("<path>.part") and renames it to
+// `path`, so that `path` is never seen half written. On failure returns the
+// reason (error holds the system's code) and leaves neither the temporary
+// file nor a partial `path` behind.
+const wchar_t* WriteFileThroughTemporary(const wchar_t* path, const std::string& bytes, DWORD& error,
+                                         const FileWrite& how = FileWrite());

@@ -115,6 +115,7 @@ void Settings::Load()
     RegReadDword(key.Get(), names::kAskForDestPath, &AskForDestPath, defaults::kAskForDestPath);
     RegReadDword(key.Get(), names::kWritePlaylists, &WritePlaylists, defaults::kWritePlaylists);
     RegReadDword(key.Get(), names::kWriteLibraryFile, &WriteLibraryFile, defaults::kWriteLibraryFile);
+    RegReadDword(key.Get(), names::kSaveCovers, &SaveCovers, defaults::kSaveCovers);
     if (DefaultDestPath[0] == L'\0')
         GetDefaultBackupFolder(DefaultDestPath);
 }
@@ -133,4 +134,5 @@ void Settings::Save()
     RegWriteDword(key.Get(), names::kAskForDestPath, AskForDestPath);
     RegWriteDword(key.Get(), names::kWritePlaylists, WritePlaylists);
     RegWriteDword(key.Get(), names::kWriteLibraryFile, WriteLibraryFile);
+    RegWriteDword(key.Get(), names::kSaveCovers, SaveCovers);
 }

@@ -19,6 +19,7 @@ constexpr wchar_t kTransferOverwrite[] = L"TransferOverwrite";
 constexpr wchar_t kAskForDestPath[] = L"AskForDestPath";
 constexpr wchar_t kWritePlaylists[] = L"WritePlaylists";
 constexpr wchar_t kWriteLibraryFile[] = L"WriteLibraryFile";
+constexpr wchar_t kSaveCovers[] = L"SaveCovers";
 }  // namespace settings_names
 
 namespace settings_defaults {
@@ -33,6 +34,9 @@ constexpr DWORD kTransferOverwrite = 1;
 constexpr DWORD kAskForDestPath = 1;
 constexpr DWORD kWritePlaylists = 0;
 constexpr DWORD kWriteLibraryFile = 0;
+// On: the covers are what a rescued library lacks most, and folder.jpg
+// never replaces a file.
+constexpr DWORD kSaveCovers = 1;
 }  // namespace settings_defaults
 
 // TransferOverwrite holds 1 when existing files are left alone; any other
@@ -50,6 +54,7 @@ struct Settings {
     DWORD AskForDestPath = settings_defaults::kAskForDestPath;
     DWORD WritePlaylists = settings_defaults::kWritePlaylists;   // .m3u8 files beside a completed backup
     DWORD WriteLibraryFile = settings_defaults::kWriteLibraryFile;   // "<iPod> Library.xml" beside it
+    DWORD SaveCovers = settings_defaults::kSaveCovers;   // each album's folder.jpg from the iPod's artwork
 
     void Load();
     void Save();

@@ -56,6 +56,7 @@ void SetUpViews(HWND window)
     g_hTooltip = CreateMainTooltips(window);
     ShowWritePlaylistsCheck(window);
     ShowWriteLibraryFileCheck(window);
+    ShowSaveCoversCheck(window);
 }
 
 void BindLibrary(HWND window)
@@ -266,6 +267,9 @@ INT_PTR OnCommand(HWND window, int id, int notification)
         break;
     case IDM_WRITE_LIBRARY_FILE:
         ToggleWriteLibraryFile(window);
+        break;
+    case IDM_SAVE_COVERS:
+        ToggleSaveCovers(window);
         break;
     case IDM_PREFERENCES:
         OpenPreferences(window);

@@ -68,6 +68,14 @@ void ToggleWriteLibraryFile(HWND mainWnd)
     ShowWriteLibraryFileCheck(mainWnd);
 }
 
+void ShowSaveCoversCheck(HWND mainWnd) { ShowOptionCheck(mainWnd, IDM_SAVE_COVERS, g_settings.SaveCovers); }
+
+void ToggleSaveCovers(HWND mainWnd)
+{
+    SwitchOption(g_settings.SaveCovers);
+    ShowSaveCoversCheck(mainWnd);
+}
+
 std::wstring HelpFileToOpen(const std::wstring& exeFolder, const std::function<bool(const std::wstring&)>& exists)
 {
     if (exists(kHelpFileName) || exeFolder.empty())

@@ -1,6 +1,6 @@
 #pragma once
 // The Options and Help menus' own commands: grid lines, playlist and library
-// files, help topics, About.
+// files, covers, help topics, About.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -19,6 +19,9 @@ void ToggleWritePlaylists(HWND mainWnd);
 // "Write library file when copying", the same for WriteLibraryFile.
 void ShowWriteLibraryFileCheck(HWND mainWnd);
 void ToggleWriteLibraryFile(HWND mainWnd);
+// "Save album covers when copying", the same for SaveCovers.
+void ShowSaveCoversCheck(HWND mainWnd);
+void ToggleSaveCovers(HWND mainWnd);
 
 // Opens help.chm with the shell: the current directory's, else the one beside
 // Savanto.exe.

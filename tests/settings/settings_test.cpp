@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -153,18 +154,20 @@ TEST_F(SettingsStore, SaveWritesAllEightValuesWithTheirTypesAndBytes)
     EXPECT_EQ(2u, reloaded.TransferOverwrite) << "2 means overwrite and must not be folded to 1";
 }
 
-TEST_F(SettingsStore, WriteFileOptionsAreOffByDefaultAndRoundTripAsDwords)
+TEST_F(SettingsStore, WriteFileOptionsKeepTheirDefaultsAndRoundTripAsDwords)
 {
-    const std::pair<DWORD Settings::*, const wchar_t*> options[] = {
-        {&Settings::WritePlaylists, names::kWritePlaylists}, {&Settings::WriteLibraryFile, names::kWriteLibraryFile}};
-    for (const auto& [member, name] : options) {   // before anything is saved
+    const std::tuple<DWORD Settings::*, const wchar_t*, DWORD> options[] = {
+        {&Settings::WritePlaylists, names::kWritePlaylists, 0},
+        {&Settings::WriteLibraryFile, names::kWriteLibraryFile, 0},
+        {&Settings::SaveCovers, names::kSaveCovers, 1}};
+    for (const auto& [member, name, byDefault] : options) {   // before anything is saved
         Settings settings = Scribbled();
         settings.*member = 77;
         settings.Load();
-        EXPECT_EQ(0u, settings.*member) << name;
+        EXPECT_EQ(byDefault, settings.*member) << name;
         EXPECT_TRUE(Read(name).bytes.empty()) << "Load must not write values";
     }
-    for (const auto& [member, name] : options) {
+    for (const auto& [member, name, byDefault] : options) {
         Settings settings = Scribbled();
         for (DWORD value : {1u, 0u}) {
             settings.*member = value;

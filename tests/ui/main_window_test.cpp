@@ -152,11 +152,12 @@ TEST_F(MainWindowTest, WriteFileItemsFollowAndSwitchTheirPreferences)
         const wchar_t* name;
     };
     const Option options[] = {{IDM_WRITE_PLAYLISTS, &Settings::WritePlaylists, settings_names::kWritePlaylists},
-                              {IDM_WRITE_LIBRARY_FILE, &Settings::WriteLibraryFile, settings_names::kWriteLibraryFile}};
+                              {IDM_WRITE_LIBRARY_FILE, &Settings::WriteLibraryFile, settings_names::kWriteLibraryFile},
+                              {IDM_SAVE_COVERS, &Settings::SaveCovers, settings_names::kSaveCovers}};
     for (const Option& option : options) {
         auto checked = [&] { return (GetMenuState(GetMenu(m_window), option.item, MF_BYCOMMAND) & MF_CHECKED) != 0; };
         DestroyWindow(m_window);
-        g_settings.WritePlaylists = g_settings.WriteLibraryFile = 0;
+        g_settings.WritePlaylists = g_settings.WriteLibraryFile = g_settings.SaveCovers = 0;
         m_window = CreateMainWindow();
         ASSERT_NE(nullptr, m_window);
         EXPECT_FALSE(checked()) << option.item;
@@ -172,7 +173,8 @@ TEST_F(MainWindowTest, WriteFileItemsFollowAndSwitchTheirPreferences)
             EXPECT_EQ(value, g_settings.*option.value) << option.item;
             EXPECT_EQ(mark, checked()) << option.item;
         }
-        EXPECT_EQ(0u, g_settings.WritePlaylists + g_settings.WriteLibraryFile) << "the other option stays off";
+        EXPECT_EQ(0u, g_settings.WritePlaylists + g_settings.WriteLibraryFile + g_settings.SaveCovers)
+            << "the other options stay off";
         SendMessageW(m_window, WM_COMMAND, MAKEWPARAM(option.item, 0), 0);
         SendMessageW(m_window, WM_CLOSE, 0, 0);
         EXPECT_TRUE(TakeQuitMessage());

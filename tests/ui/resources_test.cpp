@@ -46,7 +46,8 @@ TEST(Resources, MainMenuHoldsEveryCommandWithItsText)
                      L"-", L"40049 Copy checked items\tCtrl+T"}),
               PopupTexts(GetSubMenu(menu, 1)));
     EXPECT_EQ((Texts{L"40015 Show grid &lines in media list", L"40060 Write playlist &files when copying",
-                     L"40061 Write li&brary file when copying", L"-", L"40017 &Preferences...\tCtrl+P"}),
+                     L"40061 Write li&brary file when copying", L"40062 Save album &covers when copying", L"-",
+                     L"40017 &Preferences...\tCtrl+P"}),
               PopupTexts(GetSubMenu(menu, 2)));
     EXPECT_EQ((Texts{L"40010 &Help topics\tF1", L"-", L"40045 Check for &Updates", L"40011 &About Savanto\tAlt+A"}),
               PopupTexts(GetSubMenu(menu, 3)));

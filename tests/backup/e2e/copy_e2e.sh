@@ -17,6 +17,8 @@
 # keeps its name, nothing is overwritten, and the library file and the index
 # give each track its own copy.
 # After every run Ctrl+A must tick every row without a click.
+# The plain and compressed runs' iPods carry covers, and every album folder
+# with one must get a folder.jpg that decodes to it (and none without one).
 # With "compressed", the iPod is a newer one: its database is compressed in
 # iTunesCDB beside a zero-byte iTunesDB.
 # With "faults", the destination folder is a RAM disk of 256 KiB (a tmpfs the
@@ -35,7 +37,11 @@ b=$(cd "$1" && pwd); src=$(cd "$2" && pwd); mode=${3:-copy}
 tracks=40 playlists=3 media_bytes=1500000 name="Copy E2E iPod"
 [ "$mode" = faults ] && media_bytes=0   # each file its own size, 1 to 48 KiB
 . "$src/scripts/wine-prefix.sh"
-sample_args=(); [ "$mode" = compressed ] && sample_args=(--compressed)
+# Covers as the iPod classic keeps them (one image per album, through the
+# tracks' links) and, on the newer iPod, as the iPod video did (one per track).
+covers=(); [ "$mode" = copy ] && covers=(--covers classic)
+[ "$mode" = compressed ] && covers=(--covers video)
+sample_args=("${covers[@]}"); [ "$mode" = compressed ] && sample_args+=(--compressed)
 [ "$mode" = playlists ] && sample_args=(--awkward)
 rule='<artist>\<title>'
 
@@ -154,7 +160,7 @@ else
 fi
 xwait_gone "Copying\.\.\." 60 || fail "the progress dialog did not close"
 
-check=(copy_e2e_check)
+check=(copy_e2e_check "${covers[@]}")
 [ "$mode" = faults ] && check=(copy_e2e_check --faults)
 if [ "$mode" = playlists ]; then
   check=(playlist_e2e_check "$rule" "$(winpath "$work/library.tsv")")

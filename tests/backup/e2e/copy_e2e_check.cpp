@@ -12,6 +12,7 @@
 #include "backup/copy_job.h"
 #include "e2e_lines.h"
 #include "ipodgen/sample_ipod.h"
+#include "support/picture_file.h"
 
 #include <windows.h>
 
@@ -52,19 +53,64 @@ void CountFiles(const std::wstring& folder, int& count)
     FindClose(find);
 }
 
+// Each folder of the copies has folder.jpg, close to the cover its album
+// carries after JPEG, or none when the album has no cover; their log lines
+// follow the items'. Returns how many there are.
+int CheckCovers(const ipodgen::SampleIpodOptions& options, const std::vector<ipodgen::SampleTrack>& tracks,
+                const std::vector<std::wstring>& paths, std::vector<std::wstring>& expectedLog, int& failures)
+{
+    std::set<std::wstring> seen;
+    int covers = 0;
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        const std::wstring picture = paths[i].substr(0, paths[i].rfind(L'\\')) + L"\\folder.jpg";
+        if (!seen.insert(picture).second)
+            continue;
+        const std::optional<artwork::Picture> cover = ipodgen::SampleCoverOf(options, tracks[i]);
+        artwork::Picture saved;
+        if (!cover) {
+            if (FileExists(picture.c_str()))
+                fwprintf(stderr, L"a cover for an album without one: %ls\n", picture.c_str()), ++failures;
+            continue;
+        }
+        ++covers;
+        expectedLog.push_back(L"cover: " + picture);
+        if (!ReadPictureFile(picture, saved)) {
+            fwprintf(stderr, L"no cover that decodes: %ls\n", picture.c_str());
+            ++failures;
+        } else if (const double difference = MeanChannelDifference(saved, *cover); difference > 10.0) {
+            fwprintf(stderr, L"%ls differs from the cover by %.1f per channel\n", picture.c_str(), difference);
+            ++failures;
+        }
+    }
+    return covers;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 5 && argc != 6) {
-        fwprintf(stderr, L"usage: copy_e2e_check TRACKS MEDIA_BYTES DEST_FOLDER LOG_FILE [RULE]\n");
+    if (argc < 5) {
+        fwprintf(stderr, L"usage: copy_e2e_check TRACKS MEDIA_BYTES DEST_FOLDER LOG_FILE [RULE | --faults]\n"
+                         L"                      [--covers video|classic]\n");
         return 2;
     }
-    const auto tracks = ipodgen::SampleTracks(_wtoi(argv[1]), static_cast<uint32_t>(_wtoi(argv[2])));
+    ipodgen::SampleIpodOptions options;
+    options.trackCount = _wtoi(argv[1]);
+    options.mediaBytes = static_cast<uint32_t>(_wtoi(argv[2]));
     const std::wstring folder = argv[3];
     const std::vector<std::wstring> log = ReadUtf16Lines(argv[4]);
-    const bool faults = argc == 6 && wcscmp(argv[5], L"--faults") == 0;
-    const wchar_t* rule = argc == 6 && !faults ? argv[5] : L"<artist> - <album>\\<track> - <title>";
+    bool faults = false;
+    const wchar_t* rule = L"<artist> - <album>\\<track> - <title>";
+    for (int i = 5; i < argc; ++i) {
+        if (wcscmp(argv[i], L"--faults") == 0)
+            faults = true;
+        else if (wcscmp(argv[i], L"--covers") == 0 && i + 1 < argc)
+            options.covers = wcscmp(argv[++i], L"video") == 0 ? ipodgen::SampleCovers::kPerTrack
+                                                              : ipodgen::SampleCovers::kShared;
+        else
+            rule = argv[i];
+    }
+    const auto tracks = ipodgen::SampleTracksOf(options);
     std::set<std::wstring> failed;
     for (const std::wstring& line : log) {
         const size_t reason = line.rfind(L" (");
@@ -103,6 +149,7 @@ int wmain(int argc, wchar_t** argv)
             ++failures;
         }
     }
+    const int covers = CheckCovers(options, tracks, paths, expectedLog, failures);
     // The index ends the log: written, or on a full disk perhaps not.
     const std::wstring index = IndexPathIn(folder), indexFailed = L"failed: " + index + L" (";
     const bool indexFailedInLog = faults && !log.empty() && log.back().compare(0, indexFailed.size(), indexFailed) == 0;
@@ -124,8 +171,9 @@ int wmain(int argc, wchar_t** argv)
     }
     int files = 0;
     CountFiles(folder, files);
-    if (files != copies + (indexThere ? 1 : 0)) {
-        fwprintf(stderr, L"%d files in the destination, %d copies and %d index\n", files, copies, indexThere ? 1 : 0);
+    if (files != copies + covers + (indexThere ? 1 : 0)) {
+        fwprintf(stderr, L"%d files in the destination, %d copies, %d covers and %d index\n", files, copies, covers,
+                 indexThere ? 1 : 0);
         ++failures;
     }
     if (faults && (failed.empty() || copies == 0)) {
