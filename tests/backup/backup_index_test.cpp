@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace copy_test;
 
 namespace {
@@ -40,31 +42,26 @@ struct Named {
 };
 struct Indexed {
     uint64_t id;
-    const wchar_t* path;   // below D:\B
+    const wchar_t* path;   // below D:\\B
     bool sizeAsRecorded;
 };
-struct NamesCase {
-    const char* what;
-    std::vector<Named> library;
-    std::vector<Indexed> index;
-    std::vector<std::wstring> expected;   // below D:\B, in library order
-};
 
-std::vector<std::wstring> NamesOf(const NamesCase& c)
+// The names of `library` below D:\\B under the rule "<title>", over `index`.
+std::vector<std::wstring> NamesOf(const std::vector<Named>& library, const std::vector<Indexed>& index)
 {
-    std::vector<TrackEntry> tracks(c.library.size());
-    std::vector<const TrackEntry*> library;
+    std::vector<TrackEntry> tracks(library.size());
+    std::vector<const TrackEntry*> pointers;
     for (size_t i = 0; i < tracks.size(); ++i) {
-        tracks[i].persistentId = c.library[i].id;
-        tracks[i].dateAdded = c.library[i].added;
-        tracks[i].title = Text(c.library[i].title);
-        tracks[i].location = Text(c.library[i].location);
-        library.push_back(&tracks[i]);
+        tracks[i].persistentId = library[i].id;
+        tracks[i].dateAdded = library[i].added;
+        tracks[i].title = Text(library[i].title);
+        tracks[i].location = Text(library[i].location);
+        pointers.push_back(&tracks[i]);
     }
     std::vector<IndexedCopy> indexed;
-    for (const Indexed& line : c.index)
+    for (const Indexed& line : index)
         indexed.push_back({line.id, std::wstring(L"D:\\B\\") + line.path, line.sizeAsRecorded});
-    const DestinationNames names(L"D:\\B", L"<title>", library, indexed);
+    const DestinationNames names(L"D:\\B", L"<title>", pointers, indexed);
     std::vector<std::wstring> paths;
     for (const NamedCopy& copy : names.Copies())
         paths.push_back(copy.destination.written.path.substr(5));
@@ -74,7 +71,7 @@ std::vector<std::wstring> NamesOf(const NamesCase& c)
 // X: an older (1) and a younger (2) track of one name; the older one leaves.
 TEST(BackupIndexNames, AnIndexedCopyKeepsItsNameAndNoTrackTakesAnother)
 {
-    const NamesCase cases[] = {
+    const std::tuple<const char*, std::vector<Named>, std::vector<Indexed>, std::vector<std::wstring>> cases[] = {
         {"no index", {{1, 10, L"X"}, {2, 20, L"X"}}, {}, {L"X.mp3", L"X (2).mp3"}},
         {"the older one left", {{2, 20, L"X"}}, {{1, L"x.MP3", true}, {2, L"X (2).mp3", true}}, {L"X (2).mp3"}},
         {"its copy predates the index", {{2, 20, L"X"}}, {{1, L"X.mp3", true}}, {L"X (2).mp3"}},
@@ -88,8 +85,8 @@ TEST(BackupIndexNames, AnIndexedCopyKeepsItsNameAndNoTrackTakesAnother)
         {"reserved names", {{1, 1, L"folder", L":F00:A.jpg"}, {2, 2, L".savanto-index", L":F00:A"}}, {},
          {L"folder (2).jpg", L".savanto-index (2)"}},
     };
-    for (const NamesCase& c : cases)
-        EXPECT_EQ(c.expected, NamesOf(c)) << c.what;
+    for (const auto& [what, library, index, expected] : cases)
+        EXPECT_EQ(expected, NamesOf(library, index)) << what;
 }
 
 class BackupIndexRun : public CopyRunFixture {

@@ -72,8 +72,7 @@ private:
     size_t m_hint = 0;
 };
 
-}  // namespace
-
+// Offsets of the length and count fields of every object of a database.
 std::vector<size_t> FieldOffsets(const Bytes& file)
 {
     std::vector<size_t> offsets;
@@ -107,8 +106,6 @@ void Mutate(Bytes& file, const std::vector<size_t>& fields, std::mt19937& random
         break;
     }
 }
-
-namespace {
 
 // The bytes the reader walked for an iTunesCDB: the inflated image, the file
 // itself when it is stored uncompressed, none when it is not read.

@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -31,12 +30,6 @@ bool AddSampleSeed(std::vector<SeedDatabase>& seeds, const wchar_t* fileName);
 // Fails the current test unless every count stays within what the file can
 // hold and every text of `db` occurs in `file`.
 void ExpectReadFromFile(const LoadedDb& db, const Bytes& file, const std::string& what);
-
-// Offsets of the length and count fields of every object ("mh" and two
-// letters) of a database file, and one seeded mutation of it: a truncation,
-// flipped bytes, or one of those fields set to an extreme.
-std::vector<size_t> FieldOffsets(const Bytes& file);
-void Mutate(Bytes& file, const std::vector<size_t>& fields, std::mt19937& random);
 
 struct MutationTotals {
     int cases = 0;
